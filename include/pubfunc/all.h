@@ -1,0 +1,5 @@
+// Every exported header of the library.
+#pragma once
+
+#include <pubfunc/export.h>
+#include <pubfunc/zvglobal.h>

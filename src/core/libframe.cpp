@@ -1,0 +1,91 @@
+// Library frame: the one place that lists what happens when the library loads and
+// unloads.
+//
+// Rule for every subsystem: no translation unit other than this one owns a static
+// object whose construction or destruction has an effect. Process-wide records
+// that need no code to set up are constant-initialised where they are declared;
+// everything else is a step in LibraryFrame's constructor below, in the order the
+// library guarantees, and registers its clean-up with atUnload. Clean-ups run in
+// reverse order at unload, so state created on first use goes first and the
+// logger, registered first, goes last.
+#include "core/libframe.h"
+#include "platform/platform.h"
+
+#include <mutex>
+
+namespace pf {
+namespace frame {
+
+namespace {
+std::mutex& listLock() {
+    static std::mutex m; // constexpr-constructed, never destroyed before use ends
+    return m;
+}
+} // namespace
+
+bool CleanupList::add(const char* name, CleanupFn fn) {
+    std::lock_guard<std::mutex> guard(listLock());
+    if (_ran || _count >= capacity || !fn) return false;
+    _entries[_count++] = Entry{name, fn};
+    return true;
+}
+
+void CleanupList::runAll(void (*trace)(const char* name)) {
+    int n;
+    {
+        std::lock_guard<std::mutex> guard(listLock());
+        if (_ran) return;
+        _ran = true;
+        n = _count;
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        if (trace) trace(_entries[i].name);
+        _entries[i].fn();
+    }
+}
+
+int CleanupList::count() const {
+    std::lock_guard<std::mutex> guard(listLock());
+    return _count;
+}
+
+const char* CleanupList::name(int i) const {
+    std::lock_guard<std::mutex> guard(listLock());
+    return i >= 0 && i < _count ? _entries[i].name : nullptr;
+}
+
+namespace {
+
+CleanupList s_cleanups;
+void (*s_trace)(const char*) = nullptr;
+
+// The load sequence. Its constructor runs with the library's static initialisers;
+// its destructor runs when the library unloads.
+struct LibraryFrame {
+    LibraryFrame() {
+        // Later subsystems add their load steps here, in this order:
+        // logger exit clean-up, byte-array shared records, CPU-usage object,
+        // window-timer lock and registry.
+
+        // Last, as the entry routine does: remember which module we are.
+        platform::onLibraryLoaded();
+    }
+    ~LibraryFrame() { s_cleanups.runAll(s_trace); }
+};
+
+LibraryFrame s_frame;
+
+} // namespace
+
+bool atUnload(const char* name, CleanupFn fn) {
+    return s_cleanups.add(name, fn);
+}
+const CleanupList& cleanups() {
+    return s_cleanups;
+}
+void setUnloadTrace(void (*trace)(const char* name)) {
+    s_trace = trace;
+}
+
+} // namespace frame
+} // namespace pf

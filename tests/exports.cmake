@@ -1,0 +1,46 @@
+# Checks the library's dynamic symbol table: the public names are exported and
+# nothing internal is; on Windows the DLL imports only system DLLs.
+# Inputs: LIB (library file), DUMP (command that lists symbols), WINDOWS (bool).
+execute_process(COMMAND ${DUMP} ${LIB} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot read ${LIB}")
+endif()
+
+set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqualValueff
+    _ZN17ZvCriticalSectionC1Ev _ZNK17ZvCriticalSection4lockEv _ZNK17ZvCriticalSection7tryLockEv
+    _ZN10ZvCSLockerC1EPK17ZvCriticalSection)
+if(NOT WINDOWS)
+    string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
+    string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
+endif()
+foreach(name IN LISTS required)
+    if(NOT dump MATCHES "[ \t]${name}[\r\n]")
+        message(FATAL_ERROR "${name} is not exported")
+    endif()
+endforeach()
+# Internal helpers live in namespace pf and must stay hidden.
+if(dump MATCHES "_ZN2pf")
+    message(FATAL_ERROR "an internal pf:: name is exported")
+endif()
+
+if(WINDOWS)
+    string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+    set(allowed KERNEL32.dll msvcrt.dll USER32.dll ADVAPI32.dll SHELL32.dll SHLWAPI.dll
+        WINMM.dll ole32.dll OLEAUT32.dll)
+    foreach(line IN LISTS imports)
+        string(REPLACE "DLL Name: " "" dll "${line}")
+        string(STRIP "${dll}" dll)
+        string(TOLOWER "${dll}" lower)
+        set(ok FALSE)
+        foreach(a IN LISTS allowed)
+            string(TOLOWER "${a}" la)
+            if(lower STREQUAL la OR lower MATCHES "^api-ms-win-")
+                set(ok TRUE)
+            endif()
+        endforeach()
+        if(NOT ok)
+            message(FATAL_ERROR "the DLL imports ${dll}, which is not a system DLL")
+        endif()
+    endforeach()
+    message(STATUS "imports: ${imports}")
+endif()
