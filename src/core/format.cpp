@@ -1,0 +1,467 @@
+// pf::format: printf-style formatting over 16-bit wide text, one implementation for
+// every platform.
+#include "core/format.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace pf {
+namespace {
+
+struct Spec {
+    bool left = false, plus = false, blank = false, alt = false, zero = false;
+    int width = 0;
+    int precision = -1; // -1: none given
+    enum Size { Default, Short, Long, LongLong, Ptr } size = Default;
+    bool narrow = false; // h on %s/%c, or %S/%C
+    bool wide = false;   // l or w on %s/%c
+};
+
+// Appends units to out with the field's padding: sign and prefix stay in front of
+// zero padding, which in turn goes in front of the digits.
+void emitField(wstring16& out, const Spec& spec, const std::string& prefix, const wstring16& body,
+               bool zeroPad) {
+    const size_t len = prefix.size() + body.size();
+    const size_t pad = spec.width > 0 && size_t(spec.width) > len ? size_t(spec.width) - len : 0;
+    if (!spec.left && !zeroPad) out.append(pad, wchar16(' '));
+    for (char c : prefix)
+        out.push_back(wchar16(c));
+    if (!spec.left && zeroPad) out.append(pad, wchar16('0'));
+    out += body;
+    if (spec.left) out.append(pad, wchar16(' '));
+}
+
+wstring16 widen(const std::string& s) {
+    wstring16 w;
+    w.reserve(s.size());
+    for (unsigned char c : s)
+        w.push_back(wchar16(c));
+    return w;
+}
+
+std::string signPrefix(bool negative, const Spec& spec) {
+    if (negative) return "-";
+    if (spec.plus) return "+";
+    if (spec.blank) return " ";
+    return "";
+}
+
+void formatInteger(wstring16& out, const Spec& spec, wchar16 conv, uint64_t magnitude,
+                   bool negative) {
+    const bool upper = conv == 'X';
+    const unsigned base = conv == 'o' ? 8 : (conv == 'x' || conv == 'X') ? 16 : 10;
+    const char* digitsOf = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string digits;
+    for (uint64_t v = magnitude; v; v /= base)
+        digits.insert(digits.begin(), digitsOf[v % base]);
+    // A precision is the minimum digit count; precision 0 prints nothing for 0.
+    const size_t minDigits = spec.precision < 0 ? 1 : size_t(spec.precision);
+    if (digits.size() < minDigits) digits.insert(0, minDigits - digits.size(), '0');
+    std::string prefix = (conv == 'd' || conv == 'i') ? signPrefix(negative, spec) : "";
+    if (spec.alt && magnitude != 0) {
+        if (base == 16) prefix += upper ? "0X" : "0x";
+        if (base == 8 && digits[0] != '0') digits.insert(0, "0");
+    }
+    // The Windows runtime zero-pads even when a precision is given (%08.3d).
+    emitField(out, spec, prefix, widen(digits), spec.zero);
+}
+
+// Rounds the decimal digit string at position keep, ties away from zero, as the
+// Windows runtime does. Returns true when the carry ran out of the front
+// (999 -> 1000), which the caller turns into one more digit.
+bool roundDigits(std::string& digits, size_t keep) {
+    if (digits.size() <= keep) {
+        digits.append(keep - digits.size(), '0');
+        return false;
+    }
+    const bool up = digits[keep] >= '5';
+    digits.resize(keep);
+    if (!up) return false;
+    for (size_t i = keep; i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return false;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+    return true;
+}
+
+// The exact decimal expansion of |x| (finite, non-zero) as significant digits and
+// the decimal exponent of the first one. A double needs at most 767 significant
+// digits, so 800 holds every one of them exactly.
+void exactDigits(double x, std::string& digits, int& exponent) {
+    char buf[900];
+    std::snprintf(buf, sizeof buf, "%.800e", std::fabs(x));
+    const char* e = std::strchr(buf, 'e');
+    digits.assign(1, buf[0]);
+    digits.append(buf + 2, size_t(e - (buf + 2)));
+    exponent = std::atoi(e + 1);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+}
+
+std::string exponentText(int exponent, bool upper) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%c%c%03d", upper ? 'E' : 'e', exponent < 0 ? '-' : '+',
+                  exponent < 0 ? -exponent : exponent);
+    return buf;
+}
+
+// %e: d.ddd followed by the exponent.
+std::string styleE(const std::string& exact, int exponent, int precision, bool alt, bool upper) {
+    std::string d = exact;
+    if (exact == "0") exponent = 0;
+    if (roundDigits(d, size_t(precision) + 1)) {
+        d.pop_back();
+        ++exponent;
+    }
+    std::string s(1, d[0]);
+    if (precision > 0 || alt) s += '.';
+    s.append(d, 1, std::string::npos);
+    return s + exponentText(exponent, upper);
+}
+
+// %f: all integer digits, then precision fractional digits.
+std::string styleF(const std::string& exact, int exponent, int precision, bool alt) {
+    std::string d; // digits from the units place down
+    if (exact == "0") {
+        d = "0";
+    } else if (exponent >= 0) {
+        d = exact;
+        if (d.size() < size_t(exponent) + 1) d.append(size_t(exponent) + 1 - d.size(), '0');
+    } else {
+        d = std::string(size_t(-exponent), '0') + exact; // leading "0.000"
+    }
+    size_t intLen = exponent >= 0 && exact != "0" ? size_t(exponent) + 1 : 1;
+    if (roundDigits(d, intLen + size_t(precision))) ++intLen;
+    std::string s = d.substr(0, intLen);
+    if (precision > 0 || alt) s += '.';
+    s.append(d, intLen, std::string::npos);
+    return s;
+}
+
+void stripTrailingZeros(std::string& s) {
+    const size_t point = s.find('.');
+    if (point == std::string::npos) return;
+    size_t end = s.find_first_of("eE", point);
+    if (end == std::string::npos) end = s.size();
+    size_t cut = end;
+    while (cut > point + 1 && s[cut - 1] == '0')
+        --cut;
+    if (cut == point + 1) --cut; // no fraction left: drop the point too
+    s.erase(cut, end - cut);
+}
+
+// Infinities and NaNs keep the runtime's spelling, and its habit of treating the
+// text after "1." as digits that precision pads with zeros or cuts with rounding
+// (so %.1f of an infinity is "1.$").
+std::string specialText(double x, int precision, wchar16 conv) {
+    std::string tail = std::isinf(x) ? "#INF" : std::signbit(x) ? "#IND" : "#QNAN";
+    const bool g = conv == 'g' || conv == 'G';
+    const size_t keep = g ? size_t(precision > 0 ? precision - 1 : 0) : size_t(precision);
+    if (tail.size() > keep) {
+        const bool up = tail[keep] >= '5';
+        tail.resize(keep);
+        if (up && keep > 0) ++tail.back();
+    } else if (!g) {
+        tail.append(keep - tail.size(), '0');
+    }
+    std::string s = "1";
+    if (!tail.empty()) s += "." + tail;
+    if (conv == 'e' || conv == 'E') s += exponentText(0, conv == 'E');
+    return s;
+}
+
+void formatFloat(wstring16& out, const Spec& spec, wchar16 conv, double x) {
+    const bool upper = conv == 'E' || conv == 'G' || conv == 'A';
+    const bool negative = std::signbit(x) && !(std::isnan(x) && std::signbit(x));
+    int precision = spec.precision < 0 ? 6 : spec.precision;
+    std::string body;
+    if (conv == 'a' || conv == 'A') {
+        char buf[64];
+        if (spec.precision < 0)
+            std::snprintf(buf, sizeof buf, upper ? "%.13A" : "%.13a", std::fabs(x));
+        else
+            std::snprintf(buf, sizeof buf, upper ? "%.*A" : "%.*a", spec.precision, std::fabs(x));
+        body = buf;
+    } else if (!std::isfinite(x)) {
+        body = specialText(x, precision, conv);
+    } else {
+        std::string exact = "0";
+        int exponent = 0;
+        if (x != 0) exactDigits(x, exact, exponent);
+        if (conv == 'e' || conv == 'E') {
+            body = styleE(exact, exponent, precision, spec.alt, upper);
+        } else if (conv == 'f' || conv == 'F') {
+            body = styleF(exact, exponent, precision, spec.alt);
+        } else {
+            // %g: the exponent after rounding to P significant digits picks the style.
+            const int p = precision == 0 ? 1 : precision;
+            std::string d = exact;
+            int e = exact == "0" ? 0 : exponent;
+            if (roundDigits(d, size_t(p))) ++e;
+            body = (e < -4 || e >= p) ? styleE(exact, exponent, p - 1, spec.alt, upper)
+                                      : styleF(exact, exponent, p - 1 - e, spec.alt);
+            if (!spec.alt) stripTrailingZeros(body);
+        }
+    }
+    // The NaN of the "indefinite" kind carries its sign inside its spelling.
+    std::string prefix = signPrefix(negative, spec);
+    if (std::isnan(x) && std::signbit(x)) prefix = "-";
+    emitField(out, spec, prefix, widen(body), spec.zero && !spec.left);
+}
+
+void formatText(wstring16& out, const Spec& spec, const wstring16& text) {
+    emitField(out, spec, "", text, spec.zero && !spec.left);
+}
+
+int readNumber(const wchar16*& p) {
+    int n = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (n < 100000000) n = n * 10 + (*p - '0'); // wider fields are nonsense; cap them
+        ++p;
+    }
+    return n;
+}
+
+} // namespace
+
+size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
+    const size_t start = out.size();
+    if (!fmt) return 0;
+    va_list ap;
+    va_copy(ap, args);
+    for (const wchar16* p = fmt; *p;) {
+        if (*p != '%') {
+            const wchar16* run = p;
+            while (*p && *p != '%')
+                ++p;
+            out.append(run, size_t(p - run));
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            out.push_back('%');
+            ++p;
+            continue;
+        }
+        Spec spec;
+        for (;; ++p) {
+            if (*p == '-')
+                spec.left = true;
+            else if (*p == '+')
+                spec.plus = true;
+            else if (*p == ' ')
+                spec.blank = true;
+            else if (*p == '#')
+                spec.alt = true;
+            else if (*p == '0')
+                spec.zero = true;
+            else
+                break;
+        }
+        if (*p == '*') {
+            spec.width = va_arg(ap, int);
+            if (spec.width < 0) {
+                spec.left = true;
+                spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
+            }
+            ++p;
+        } else {
+            spec.width = readNumber(p);
+        }
+        if (*p == '.') {
+            ++p;
+            if (*p == '*') {
+                spec.precision = va_arg(ap, int);
+                if (spec.precision < 0) spec.precision = -1;
+                ++p;
+            } else {
+                spec.precision = readNumber(p);
+            }
+        }
+        // Size prefixes.
+        if (*p == 'h') {
+            spec.size = Spec::Short;
+            spec.narrow = true;
+            ++p;
+            if (*p == 'h') ++p;
+        } else if (*p == 'l') {
+            spec.size = Spec::Long;
+            spec.wide = true;
+            ++p;
+            if (*p == 'l') {
+                spec.size = Spec::LongLong;
+                ++p;
+            }
+        } else if (*p == 'w') {
+            spec.wide = true;
+            ++p;
+        } else if (*p == 'L' || *p == 'q') {
+            spec.size = Spec::LongLong;
+            ++p;
+        } else if (*p == 'z' || *p == 'j' || *p == 't') {
+            spec.size = Spec::Ptr;
+            ++p;
+        } else if (*p == 'I') {
+            if (p[1] == '6' && p[2] == '4') {
+                spec.size = Spec::LongLong;
+                p += 3;
+            } else if (p[1] == '3' && p[2] == '2') {
+                spec.size = Spec::Default;
+                p += 3;
+            } else if (p[1] == 'd' || p[1] == 'i' || p[1] == 'u' || p[1] == 'o' || p[1] == 'x' ||
+                       p[1] == 'X') {
+                spec.size = Spec::Ptr;
+                ++p;
+            }
+        }
+        const wchar16 conv = *p;
+        if (!conv) break;
+        ++p;
+        switch (conv) {
+        case 'd':
+        case 'i': {
+            long long v;
+            switch (spec.size) {
+            case Spec::Short:
+                v = short(va_arg(ap, int));
+                break;
+            case Spec::Long:
+                v = va_arg(ap, long);
+                break;
+            case Spec::LongLong:
+                v = va_arg(ap, long long);
+                break;
+            case Spec::Ptr:
+                v = static_cast<long long>(va_arg(ap, ptrdiff_t));
+                break;
+            default:
+                v = va_arg(ap, int);
+                break;
+            }
+            const uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+            formatInteger(out, spec, conv, mag, v < 0);
+            break;
+        }
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X': {
+            uint64_t v;
+            switch (spec.size) {
+            case Spec::Short:
+                v = static_cast<unsigned short>(va_arg(ap, unsigned));
+                break;
+            case Spec::Long:
+                v = va_arg(ap, unsigned long);
+                break;
+            case Spec::LongLong:
+                v = va_arg(ap, unsigned long long);
+                break;
+            case Spec::Ptr:
+                v = va_arg(ap, size_t);
+                break;
+            default:
+                v = va_arg(ap, unsigned);
+                break;
+            }
+            formatInteger(out, spec, conv, v, false);
+            break;
+        }
+        case 'p': {
+            // Every hex digit of the pointer, upper case, with no prefix unless #.
+            Spec hex = spec;
+            hex.precision = int(2 * sizeof(void*));
+            hex.alt = false;
+            std::string prefix = spec.alt ? "0X" : "";
+            const uintptr_t v = reinterpret_cast<uintptr_t>(va_arg(ap, void*));
+            wstring16 digits;
+            formatInteger(digits, hex, 'X', v, false);
+            emitField(out, spec, prefix, digits, false);
+            break;
+        }
+        case 'c':
+        case 'C': {
+            const int v = va_arg(ap, int);
+            const bool narrow = spec.narrow || (conv == 'C' && !spec.wide);
+            const wchar16 unit = narrow ? wchar16(static_cast<unsigned char>(v)) : wchar16(v);
+            formatText(out, spec, wstring16(1, unit));
+            break;
+        }
+        case 's':
+        case 'S': {
+            const bool narrow = spec.narrow || (conv == 'S' && !spec.wide);
+            const size_t limit = spec.precision < 0 ? size_t(-1) : size_t(spec.precision);
+            wstring16 text;
+            if (narrow) {
+                const char* s = va_arg(ap, const char*);
+                if (!s) s = "(null)";
+                for (size_t i = 0; i < limit && s[i]; ++i)
+                    text.push_back(wchar16(static_cast<unsigned char>(s[i])));
+            } else {
+                const wchar16* s = va_arg(ap, const wchar16*);
+                static const wchar16 nullText[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
+                if (!s) s = nullText;
+                size_t n = 0;
+                while (n < limit && s[n])
+                    ++n;
+                text.assign(s, n);
+            }
+            formatText(out, spec, text);
+            break;
+        }
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            formatFloat(out, spec, conv, va_arg(ap, double));
+            break;
+        case 'n':
+            (void)va_arg(ap, void*); // writing through it is a classic exploit: never
+            break;
+        default:
+            out.push_back(conv);
+            break;
+        }
+    }
+    va_end(ap);
+    return out.size() - start;
+}
+
+wstring16 vformat(const wchar16* fmt, va_list args) {
+    wstring16 out;
+    vformatAppend(out, fmt, args);
+    return out;
+}
+
+wstring16 format(const wchar16* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    wstring16 out = vformat(fmt, args);
+    va_end(args);
+    return out;
+}
+
+int vsnformat(wchar16* buf, size_t count, const wchar16* fmt, va_list args) {
+    if (!fmt) return -1;
+    const wstring16 text = vformat(fmt, args);
+    const size_t n = text.size() < count ? text.size() : count;
+    if (n) std::memcpy(buf, text.data(), n * sizeof(wchar16));
+    if (text.size() < count) {
+        buf[n] = 0;
+        return int(n);
+    }
+    return text.size() == count ? int(count) : -1;
+}
+
+} // namespace pf
