@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64
-    googletest libbenchmark-dev
+    googletest libbenchmark-dev libspdlog-dev
 )
 
 missing=()

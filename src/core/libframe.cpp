@@ -9,6 +9,7 @@
 // reverse order at unload, so state created on first use goes first and the
 // logger, registered first, goes last.
 #include "core/libframe.h"
+#include "diag/logger_internal.h"
 #include "platform/platform.h"
 
 #include <mutex>
@@ -63,9 +64,12 @@ void (*s_trace)(const char*) = nullptr;
 // its destructor runs when the library unloads.
 struct LibraryFrame {
     LibraryFrame() {
-        // Later subsystems add their load steps here, in this order:
-        // logger exit clean-up, byte-array shared records, CPU-usage object,
-        // window-timer lock and registry.
+        // 1. The logger singleton; its clean-up is registered first, so it runs last
+        //    and every other clean-up can still log.
+        logger::create();
+        atUnload("logger", logger::destroy);
+        // Later subsystems add their load steps here, in this order: byte-array
+        // shared records, CPU-usage object, window-timer lock and registry.
 
         // Last, as the entry routine does: remember which module we are.
         platform::onLibraryLoaded();

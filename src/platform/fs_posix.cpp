@@ -1,0 +1,114 @@
+// Folders, files, ids and local time where file names are UTF-8 bytes.
+#include "platform/fs.h"
+#include "platform/utf8.h"
+
+#include <atomic>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <pthread.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace pf {
+namespace platform {
+
+namespace {
+// The error the Windows shell call gives for a relative path.
+constexpr int kErrorBadPathname = 161;
+constexpr int kErrorAlreadyExists = 183;
+
+// A path that is not well-formed UTF-16 names no file.
+bool utf8(const unsigned short* path, std::string& out) {
+    if (!path) return false;
+    size_t n = 0;
+    while (path[n])
+        ++n;
+    const pf::utf8::Outcome need = pf::utf8::encode(path, n, nullptr, 0);
+    if (need.replaced) return false;
+    out.assign(need.written, '\0');
+    pf::utf8::encode(path, n, reinterpret_cast<unsigned char*>(&out[0]), out.size());
+    return true;
+}
+} // namespace
+
+wchar16 pathSeparator() { return u'/'; }
+
+bool isDirectory(const unsigned short* path) {
+    std::string name;
+    struct stat st;
+    return utf8(path, name) && stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int createFolderChain(const unsigned short* path) {
+    std::string name;
+    if (!utf8(path, name) || name.empty() || name[0] != '/') return kErrorBadPathname;
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0) return kErrorAlreadyExists;
+    for (size_t slash = name.find('/', 1);; slash = name.find('/', slash + 1)) {
+        const std::string level = name.substr(0, slash);
+        if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        if (slash == std::string::npos) break;
+    }
+    return isDirectory(path) ? 0 : kErrorAlreadyExists;
+}
+
+bool removeFile(const unsigned short* path) {
+    std::string name;
+    return utf8(path, name) && unlink(name.c_str()) == 0;
+}
+
+bool moveFile(const unsigned short* from, const unsigned short* to) {
+    std::string a, b;
+    struct stat st;
+    // The Windows move refuses to replace an existing file; so does this one.
+    return utf8(from, a) && utf8(to, b) && lstat(b.c_str(), &st) != 0 &&
+           std::rename(a.c_str(), b.c_str()) == 0;
+}
+
+// Both ids are cached: each costs a system call here (on Windows they are plain
+// reads), and a log line needs both. A forked child drops the caches, so it
+// reports its own ids.
+namespace {
+std::atomic<unsigned long> s_pid{0};
+thread_local unsigned long t_tid = 0;
+void forgetIds() {
+    s_pid.store(0);
+    t_tid = 0;
+}
+} // namespace
+
+unsigned long currentProcessId() {
+    unsigned long pid = s_pid.load(std::memory_order_relaxed);
+    if (!pid) {
+        static const int registered = pthread_atfork(nullptr, nullptr, forgetIds);
+        (void)registered;
+        pid = static_cast<unsigned long>(getpid());
+        s_pid.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
+
+unsigned long currentThreadId() {
+    if (!t_tid) t_tid = static_cast<unsigned long>(syscall(SYS_gettid));
+    return t_tid;
+}
+
+int localTimeText(wstring16& text, int& millisecond) {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local;
+    if (!localtime_r(&now.tv_sec, &local)) return errno ? errno : EINVAL;
+    char buf[50];
+    const size_t n = strftime(buf, sizeof buf, "%a %b %d %H:%M:%S %Y:", &local);
+    text.assign(buf, buf + n);
+    millisecond = int(now.tv_nsec / 1000000);
+    return 0;
+}
+
+} // namespace platform
+} // namespace pf
