@@ -161,8 +161,5 @@ private:
     void expand(int i);
     void insertBytes(int i, const char* s, int len);
 
-    static Data shared_null;
-    static Data shared_empty;
-
     Data* d;
 };

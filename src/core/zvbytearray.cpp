@@ -107,6 +107,11 @@ int normaliseFrom(int from, int size) {
     return from < 0 ? 0 : from;
 }
 
+// The null and the empty record. Internal to this file: a process that loads two
+// copies of the library gets two pairs, each used only by its own copy's code.
+Data shared_null = {1, 0, 0, shared_null.array, {0}};
+Data shared_empty = {1, 0, 0, shared_empty.array, {0}};
+
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 int hexValue(char c) {
@@ -117,9 +122,6 @@ int hexValue(char c) {
 }
 
 } // namespace
-
-ZvByteArray::Data ZvByteArray::shared_null = {1, 0, 0, shared_null.array, {0}};
-ZvByteArray::Data ZvByteArray::shared_empty = {1, 0, 0, shared_empty.array, {0}};
 
 // ---- construction and assignment ------------------------------------------------
 

@@ -172,9 +172,8 @@ TEST(ZvByteArray, OwnBytesAsSource) {
         [](ZvByteArray& a, const char* s) { a.insert(40, s, 3); },
     };
     for (const auto& edit : edits) {
-        ZvByteArray self(std::string(30, 'x').append("abc").c_str()), other(self);
-        self.squeeze();
-        const std::string src = bytes(self);
+        const std::string src = std::string(30, 'x').append("abc");
+        ZvByteArray self(src.c_str()), other(src.c_str()); // self owns its full record
         edit(self, self.constData() + 30);
         edit(other, src.c_str() + 30);
         EXPECT_EQ(bytes(self), bytes(other));
