@@ -110,7 +110,16 @@ public:
     // one shares the other's record.
     ZvByteArray& append(const char* s, int len);
     ZvByteArray& append(const char* s);
-    ZvByteArray& append(char c);
+    ZvByteArray& append(char c) {
+        // Inline for the common case, an owned record with room: no call, no check
+        // beyond the one the out-of-line path would make first.
+        if (owned() && d->size < d->capacity) {
+            d->data[d->size] = c;
+            d->data[++d->size] = 0;
+            return *this;
+        }
+        return appendByte(c);
+    }
     ZvByteArray& append(const ZvByteArray& a);
     ZvByteArray& prepend(const char* s, int len);
     ZvByteArray& prepend(const char* s);
@@ -149,6 +158,7 @@ private:
 
     bool owned() const { return d->ref == 1; }
     bool makeRoom(int extra);
+    ZvByteArray& appendByte(char c);
     void appendBytes(const char* s, int len);
     void prependBytes(const char* s, int len);
 

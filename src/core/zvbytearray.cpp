@@ -259,7 +259,7 @@ ZvByteArray& ZvByteArray::append(const char* s) {
     return s ? append(s, int(std::strlen(s))) : *this;
 }
 
-ZvByteArray& ZvByteArray::append(char c) {
+ZvByteArray& ZvByteArray::appendByte(char c) {
     if (makeRoom(1)) {
         d->data[d->size] = c;
         setSize(d, d->size + 1);
