@@ -117,8 +117,9 @@ struct Model {
     // The slice [pos, end), or the whole array shared. Otherwise the first byte
     // decides, 0 giving the static empty record; false when it is undefined.
     bool slice(bool whole, long long pos, long long end, Model& out) const {
+        if (whole) return out = *this, true;
         const char first = pos < (long long)b.size() ? b[size_t(pos)] : 0;
-        if (whole || first == kUndef) return out = *this, whole;
+        if (first == kUndef) return false;
         out = Model();
         out.state = first ? Heap : StaticEmpty;
         if (first) out.b = b.substr(size_t(pos), size_t(end - pos));
