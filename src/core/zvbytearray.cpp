@@ -401,7 +401,7 @@ ZvByteArray ZvByteArray::toHex() const {
 // nibble only; bytes that are not hex digits are skipped wherever they stand.
 ZvByteArray ZvByteArray::fromHex(const ZvByteArray& hex) {
     ZvByteArray res;
-    res.resize((hex.d->size + 1) / 2);
+    res.resize(hex.d->size / 2 + hex.d->size % 2); // (size + 1) / 2 without overflow
     char* const begin = res.data();
     char* out = begin + res.d->size;
     bool low = true;
