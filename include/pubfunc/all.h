@@ -3,3 +3,4 @@
 
 #include <pubfunc/export.h>
 #include <pubfunc/zvglobal.h>
+#include <pubfunc/zvbytearray.h>

@@ -68,8 +68,11 @@ struct LibraryFrame {
         //    and every other clean-up can still log.
         logger::create();
         atUnload("logger", logger::destroy);
-        // Later subsystems add their load steps here, in this order: byte-array
-        // shared records, CPU-usage object, window-timer lock and registry.
+        // 2. The byte array's shared_null and shared_empty records need no step: they
+        //    are constant-initialised (core/zvbytearray.cpp), so they are in place
+        //    before any initialiser of the library runs, and never destroyed.
+        // Later subsystems add their load steps here, in this order: CPU-usage
+        // object, window-timer lock and registry.
 
         // Last, as the entry routine does: remember which module we are.
         platform::onLibraryLoaded();
