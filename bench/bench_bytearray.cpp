@@ -1,12 +1,10 @@
 // ZvByteArray against std::string in one run: appends, shared copies, searches.
-// Each case runs as <case>/ZvByteArray and <case>/std::string; a table of the
-// library's time over the peer's follows the usual report.
+// Each case runs as <case>/pubfunc and <case>/std::string; a table of the library's
+// time over the peer's follows the usual report.
 #include <pubfunc/zvbytearray.h>
 
-#include <benchmark/benchmark.h>
+#include "bench_ratio.h"
 
-#include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 
@@ -96,52 +94,27 @@ template <bool Backward> void Search_String(benchmark::State& state) {
         benchmark::DoNotOptimize(Backward ? hay.rfind(kNeedle) : hay.find(kNeedle));
 }
 
-BENCHMARK(Append1Byte_ZvByteArray)->Unit(benchmark::kMillisecond);
-BENCHMARK(Append1Byte_String)->Unit(benchmark::kMillisecond);
-BENCHMARK(CopyShared1KiB_ZvByteArray);
-BENCHMARK(CopyShared1KiB_String);
-BENCHMARK(CopyThenWrite1KiB_ZvByteArray);
-BENCHMARK(CopyThenWrite1KiB_String);
-BENCHMARK(Search_ZvByteArray<false>)
-    ->Name("IndexOf8in1MiB_ZvByteArray")
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(Search_String<false>)->Name("IndexOf8in1MiB_String")->Unit(benchmark::kMicrosecond);
-BENCHMARK(Search_ZvByteArray<true>)
-    ->Name("LastIndexOf8in1MiB_ZvByteArray")
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(Search_String<true>)->Name("LastIndexOf8in1MiB_String")->Unit(benchmark::kMicrosecond);
-
-// Keeps each run's CPU time per iteration (ns) by name while the console report goes
-// on: CPU time, because the machine is shared and wall time counts other processes.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-                ns[r.benchmark_name()] = r.GetAdjustedCPUTime() *
-                                         benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                         benchmark::GetTimeUnitMultiplier(r.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> ns;
-};
-
 } // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-20s %20s %20s %8s\n", "case", "ZvByteArray CPU ns", "std::string CPU ns",
-                "ratio");
-    for (const auto& [name, ours] : reporter.ns) {
-        const std::string base = name.substr(0, name.find('_'));
-        if (name != base + "_ZvByteArray") continue;
-        const auto peer = reporter.ns.find(base + "_String");
-        if (peer == reporter.ns.end()) continue;
-        std::printf("%-20s %20.1f %20.1f %8.2f\n", base.c_str(), ours, peer->second,
-                    ours / peer->second);
-    }
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK(Append1Byte_ZvByteArray)
+    ->Name("append_1byte_x10M/pubfunc")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Append1Byte_String)->Name("append_1byte_x10M/std::string")->Unit(benchmark::kMillisecond);
+BENCHMARK(CopyShared1KiB_ZvByteArray)->Name("copy_shared_1KiB/pubfunc");
+BENCHMARK(CopyShared1KiB_String)->Name("copy_shared_1KiB/std::string");
+BENCHMARK(CopyThenWrite1KiB_ZvByteArray)->Name("copy_then_write_1KiB/pubfunc");
+BENCHMARK(CopyThenWrite1KiB_String)->Name("copy_then_write_1KiB/std::string");
+BENCHMARK(Search_ZvByteArray<false>)
+    ->Name("indexOf_8_in_1MiB/pubfunc")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(Search_String<false>)
+    ->Name("indexOf_8_in_1MiB/std::string")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(Search_ZvByteArray<true>)
+    ->Name("lastIndexOf_8_in_1MiB/pubfunc")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(Search_String<true>)
+    ->Name("lastIndexOf_8_in_1MiB/std::string")
+    ->Unit(benchmark::kMicrosecond);
+
+PUBFUNC_BENCH_MAIN()
