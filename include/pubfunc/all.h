@@ -3,3 +3,5 @@
 
 #include <pubfunc/export.h>
 #include <pubfunc/zvglobal.h>
+#include <pubfunc/zvstring.h>
+#include <pubfunc/zvtextcodec.h>

@@ -1,0 +1,97 @@
+// ZvTextCodec, ZvFileOutputStream, and ZvString's narrow output built on the codec.
+#include <pubfunc/zvtextcodec.h>
+
+#include "platform/codepage.h"
+#include "platform/file.h"
+
+#include <cstring>
+
+namespace {
+
+typedef unsigned short unit;
+namespace platform = pf::platform;
+
+constexpr unsigned kNoCodePage = 0xFFFFFFFFu;
+constexpr int kStackUnits = 4096;
+
+// A conversion buffer: the caller's stack array, or a heap block once the text
+// is known not to fit it.
+template <class T> class Buffer {
+public:
+    Buffer(T* stack, int capacity) : _at(stack), _capacity(capacity) {}
+    ~Buffer() { zvFree(_heap); }
+    T* at() const { return _at; }
+    int capacity() const { return _capacity; }
+    bool onHeap() const { return _heap != nullptr; }
+    void moveToHeap(int capacity) {
+        _heap = static_cast<T*>(zvMalloc(size_t(capacity) * sizeof(T)));
+        _at = _heap;
+        _capacity = capacity;
+    }
+
+private:
+    T* _at;
+    int _capacity;
+    T* _heap = nullptr;
+};
+
+} // namespace
+
+unsigned int ZvTextCodec::codepage() const {
+    switch (_encoding) {
+    case Utf8:
+        return platform::codePageUtf8;
+    case Cap:
+        return platform::codePageAnsi;
+    default:
+        return kNoCodePage;
+    }
+}
+
+// Tries the stack buffer first. A text too long for it is measured and converted
+// once more into a heap buffer. Ill-formed input is cut to its longest clean
+// prefix, found in one pass over the input rather than by dropping one byte at a
+// time and converting again. A negative len (the text with its terminator) with
+// ill-formed input gives an empty string: there is no shorter length to try.
+ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
+    const unsigned cp = codepage();
+    if (cp == kNoCodePage || len == 0) return ZvString();
+    unit stack[kStackUnits];
+    Buffer<unit> buf(stack, kStackUnits);
+    bool cut = false;
+    int n;
+    for (;;) {
+        n = platform::multiByteToWide(cp, platform::mbErrInvalidChars, s, len, buf.at(),
+                                      buf.capacity());
+        if (n > 0) break;
+        const unsigned long error = platform::lastError();
+        if (error == platform::errorInsufficientBuffer && !buf.onHeap()) {
+            const int need = platform::multiByteToWide(cp, 0, s, len, nullptr, 0);
+            if (need <= 0) break;
+            buf.moveToHeap(need);
+        } else if (error == platform::errorNoUnicodeTranslation && !cut && len > 0) {
+            len = platform::cleanPrefix(cp, s, len);
+            cut = true;
+            if (len == 0) break;
+        } else {
+            break;
+        }
+    }
+    return ZvString::fromWCharArray(buf.at(), n > 0 ? n : 0);
+}
+
+void ZvFileOutputStream::open(const unit* path) {
+    close();
+    _file = platform::openFile(path, "wb");
+}
+
+void ZvFileOutputStream::close() {
+    if (!_file) return;
+    std::fclose(_file);
+    _file = nullptr;
+}
+
+unsigned long long ZvFileOutputStream::write(const void* buf, unsigned int size) {
+    if (!_file || !buf) return 0;
+    return std::fwrite(buf, size, 1, _file);
+}
