@@ -8,7 +8,9 @@ endif()
 
 set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqualValueff
     _ZN17ZvCriticalSectionC1Ev _ZNK17ZvCriticalSection4lockEv _ZNK17ZvCriticalSection7tryLockEv
-    _ZN10ZvCSLockerC1EPK17ZvCriticalSection)
+    _ZN10ZvCSLockerC1EPK17ZvCriticalSection
+    _ZN11ZvByteArrayC1EPKci _ZN11ZvByteArray6appendEPKci _ZNK11ZvByteArray11lastIndexOfEPKci
+    _ZN11ZvByteArray7fromHexERKS_ _ZN9ZvByteRefaSEc)
 if(NOT WINDOWS)
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")

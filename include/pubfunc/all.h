@@ -3,5 +3,6 @@
 
 #include <pubfunc/export.h>
 #include <pubfunc/zvglobal.h>
+#include <pubfunc/zvbytearray.h>
 #include <pubfunc/zvstring.h>
 #include <pubfunc/zvtextcodec.h>

@@ -16,8 +16,9 @@ PUBFUNC_API void zvFree(void* p);
 // read-modify-writes; construction, reads and assignment are plain accesses.
 class ZvAtomicInt {
 public:
-    ZvAtomicInt() : _value(0) {}
-    ZvAtomicInt(int v) : _value(v) {}
+    // constexpr, so that static records holding a counter are constant-initialised.
+    constexpr ZvAtomicInt() : _value(0) {}
+    constexpr ZvAtomicInt(int v) : _value(v) {}
     ZvAtomicInt(const ZvAtomicInt& o) : _value(int(o)) {}
 
     // True when the incremented value is not 0.

@@ -66,6 +66,9 @@ struct LibraryFrame {
         // Later subsystems add their load steps here, in this order:
         // logger exit clean-up, byte-array shared records, CPU-usage object,
         // window-timer lock and registry.
+        // The byte array's shared_null and shared_empty records need no step: they
+        // are constant-initialised (core/zvbytearray.cpp), so they are in place
+        // before any initialiser of the library runs, and never destroyed.
 
         // Last, as the entry routine does: remember which module we are.
         platform::onLibraryLoaded();
