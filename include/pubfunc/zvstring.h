@@ -2,9 +2,8 @@
 #pragma once
 
 #include <pubfunc/export.h>
+#include <pubfunc/zvbytearray.h>
 #include <pubfunc/zvglobal.h>
-
-class ZvByteArray;
 
 // Copies share one record until one of them changes (copy on write). A 0 unit
 // always follows the last unit. A null string (never given contents) is told
@@ -19,6 +18,9 @@ class ZvByteArray;
 // gives a null string, or leaves the string unchanged.
 // A size that would pass the largest string (about 2^30 units) is refused: the
 // string stays unchanged, and a constructor gives a null string.
+//
+// A failed allocation ends the process after one line on stderr, as for the byte
+// array: no member can report it.
 //
 // One string object is for one thread at a time; strings sharing a record may
 // live on different threads (counts change atomically), except that a write

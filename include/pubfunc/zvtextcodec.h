@@ -3,11 +3,10 @@
 #pragma once
 
 #include <pubfunc/export.h>
+#include <pubfunc/zvbytearray.h>
 #include <pubfunc/zvstring.h>
 
 #include <cstdio>
-
-class ZvByteArray;
 
 // Converts narrow text in one of two code pages. Any other encoding value gives
 // null results. Texts up to 4096 units (to wide) or 4096 bytes (to narrow)
@@ -33,7 +32,9 @@ public:
     // The bytes follow the byte array's rule that a first byte of 0 gives an
     // empty array.
     ZvByteArray fromUnicode(const unsigned short* s, int len) const;
-    ZvByteArray fromUnicode(const wchar16* s, int len) const;
+    ZvByteArray fromUnicode(const wchar16* s, int len) const {
+        return fromUnicode(reinterpret_cast<const unsigned short*>(s), len);
+    }
 
 private:
     unsigned int codepage() const; // 0xFFFFFFFF for an unknown encoding

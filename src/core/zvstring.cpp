@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -35,10 +37,20 @@ size_t recordBytes(int capacity) {
     return offsetof(Data, array) + (size_t(capacity) + 1) * sizeof(unit);
 }
 
+// A failed allocation ends the process: no member can report it, and every
+// caller would go on to write through the null pointer.
+void* checked(void* p) {
+    if (!p) {
+        std::fputs("pubfunc: out of memory in ZvString\n", stderr);
+        std::abort();
+    }
+    return p;
+}
+
 // A heap record with one reference, room for capacity units and a terminator
 // at size; the units before it are the caller's to fill.
 Data* newRecord(int capacity, int size) {
-    Data* x = static_cast<Data*>(zvMalloc(recordBytes(capacity)));
+    Data* x = static_cast<Data*>(checked(zvMalloc(recordBytes(capacity))));
     new (&x->ref) ZvAtomicInt(1);
     x->capacity = capacity;
     x->size = size;
@@ -129,7 +141,7 @@ bool ZvString::owned() const {
 
 void ZvString::reallocData(int alloc) {
     if (owned()) {
-        d = static_cast<Data*>(zvRealloc(d, recordBytes(alloc)));
+        d = static_cast<Data*>(checked(zvRealloc(d, recordBytes(alloc))));
         d->capacity = alloc;
         d->data = d->array;
         return;
@@ -411,17 +423,14 @@ ZvString& ZvString::insert(int i, unit c) {
 }
 
 ZvString& ZvString::insert(int i, const unit* s, int len) {
-    if (i < 0 || len < 1 || !s) return *this;
+    if (i < 0 || len < 1 || !s || !fits(len)) return *this;
     const auto at = reinterpret_cast<uintptr_t>(s);
     const auto lo = reinterpret_cast<uintptr_t>(d->data);
     if (at >= lo && at <= lo + size_t(d->capacity) * sizeof(unit)) {
         // The source lies in this record, which the insert may move or change:
         // insert from a copy.
-        unit* copy = static_cast<unit*>(zvMalloc(size_t(len) * sizeof(unit)));
-        copyUnits(copy, s, len);
-        insert(i, copy, len);
-        zvFree(copy);
-        return *this;
+        const ZvString copy(fromUnicode_helper(s, len));
+        return insert(i, copy.d->data, len);
     }
     const int old = d->size;
     if (!fits((long long)std::max(i, old) + len) || !expand(std::max(i, old) + len - 1))

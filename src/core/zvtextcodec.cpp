@@ -4,7 +4,8 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -13,6 +14,7 @@ namespace platform = pf::platform;
 
 constexpr unsigned kNoCodePage = 0xFFFFFFFFu;
 constexpr int kStackUnits = 4096;
+constexpr int kStackBytes = 4096;
 
 // A conversion buffer: the caller's stack array, or a heap block once the text
 // is known not to fit it.
@@ -25,6 +27,10 @@ public:
     bool onHeap() const { return _heap != nullptr; }
     void moveToHeap(int capacity) {
         _heap = static_cast<T*>(zvMalloc(size_t(capacity) * sizeof(T)));
+        if (!_heap) {
+            std::fputs("pubfunc: out of memory in ZvTextCodec\n", stderr);
+            std::abort();
+        }
         _at = _heap;
         _capacity = capacity;
     }
@@ -78,6 +84,33 @@ ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
         }
     }
     return ZvString::fromWCharArray(buf.at(), n > 0 ? n : 0);
+}
+
+// Tries the stack buffer first; a text too long for it is measured and converted
+// once more into a heap buffer. A failed conversion gives an empty array.
+ZvByteArray ZvTextCodec::fromUnicode(const unit* s, int len) const {
+    const unsigned cp = codepage();
+    if (cp == kNoCodePage || len == 0) return ZvByteArray();
+    char stack[kStackBytes];
+    Buffer<char> buf(stack, kStackBytes);
+    int n = platform::wideToMultiByte(cp, 0, s, len, buf.at(), buf.capacity());
+    if (n == 0 && platform::lastError() == platform::errorInsufficientBuffer) {
+        const int need = platform::wideToMultiByte(cp, 0, s, len, nullptr, 0);
+        if (need > 0) {
+            buf.moveToHeap(need);
+            n = platform::wideToMultiByte(cp, 0, s, len, buf.at(), need);
+        }
+    }
+    if (n <= 0) return ZvByteArray("", 0);
+    return ZvByteArray(buf.at(), n);
+}
+
+ZvByteArray ZvString::toUtf8() const {
+    return ZvTextCodec(ZvTextCodec::Utf8).fromUnicode(d->data, d->size);
+}
+
+ZvByteArray ZvString::toCap() const {
+    return ZvTextCodec(ZvTextCodec::Cap).fromUnicode(d->data, d->size);
 }
 
 void ZvFileOutputStream::open(const unit* path) {
