@@ -15,8 +15,12 @@ typedef std::u16string u16;
 u16 str(const ZvString& s) {
     return u16(s.constString(), s.constString() + s.size());
 }
-ZvString Z(const char16_t* s) {
-    return ZvString::fromWCharArray(reinterpret_cast<const unsigned short*>(s), -1);
+// u"" literals and std::u16string hold char16_t on both builds.
+ZvString Z(const char16_t* s, int len = -1) {
+    return ZvString::fromWCharArray(reinterpret_cast<const unsigned short*>(s), len);
+}
+ZvString Z(const u16& s) {
+    return Z(s.c_str(), int(s.size()));
 }
 bool shares(const ZvString& a, const ZvString& b) {
     return a.constString() == b.constString();
@@ -27,7 +31,7 @@ TEST(ZvString, NullEmptyAndSharedStates) {
     ZvString null;
     EXPECT_TRUE(null.isNull());
     EXPECT_EQ(null.constString()[0], 0);
-    const ZvString empty = ZvString::fromWCharArray(u"x", 0);
+    const ZvString empty = Z(u"x", 0);
     EXPECT_TRUE(empty.isEmpty());
     EXPECT_FALSE(empty.isNull());
     EXPECT_TRUE(null == empty);
@@ -41,7 +45,7 @@ TEST(ZvString, NullEmptyAndSharedStates) {
     EXPECT_EQ(str(c), u"abcd");
     null.append(b); // a null string takes the other's record; an empty one does not
     EXPECT_TRUE(shares(null, b));
-    ZvString e = ZvString::fromWCharArray(u"", 0);
+    ZvString e = Z(u"", 0);
     e.append(b);
     EXPECT_FALSE(shares(e, b));
     b.at(0) = u'X'; // non-const at() writes through to every sharer
@@ -103,7 +107,7 @@ TEST(ZvString, SlicesShareWhenWholeAndClampOtherwise) {
 }
 
 TEST(ZvString, SearchesFollowTheirBoundaryRules) {
-    const ZvString s = Z(u"abcabc"), empty = ZvString::fromWCharArray(u"", 0);
+    const ZvString s = Z(u"abcabc"), empty = Z(u"", 0);
     EXPECT_EQ(s.indexOf(u'c'), 2);
     EXPECT_EQ(s.indexOf(u'c', 3), 5);
     EXPECT_EQ(s.indexOf(u'c', -2), 5); // a negative from counts from the end
@@ -303,8 +307,7 @@ TEST(ZvString, ModelOfRandomEditsOnSharedStrings) {
             break;
         case 7: {
             const u16 before = text(), after = text();
-            s[i].replace(ZvString::fromWCharArray(before.c_str(), int(before.size())),
-                         ZvString::fromWCharArray(after.c_str(), int(after.size())));
+            s[i].replace(Z(before), Z(after));
             if (!before.empty()) { // each search stops at the next 0 unit
                 u16 out;
                 size_t p = 0;

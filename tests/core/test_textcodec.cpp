@@ -15,6 +15,10 @@ u16 str(const ZvString& s) {
 std::string bytes(const ZvByteArray& a) {
     return std::string(a.constData(), size_t(a.size()));
 }
+ZvString Z(const u16& s) {
+    return ZvString::fromWCharArray(reinterpret_cast<const unsigned short*>(s.c_str()),
+                                    int(s.size()));
+}
 const ZvTextCodec utf8(ZvTextCodec::Utf8);
 } // namespace
 
@@ -61,7 +65,7 @@ TEST(ZvTextCodec, LongInputsTakeTheHeapPath) {
     mega[10] = '\xFF';
     EXPECT_EQ(str(utf8.toUnicode(mega.data(), int(mega.size()))), u"yyyyyyyyyy");
     const u16 wide(3000, u'\u4E2D');
-    const ZvByteArray out = ZvString::fromWCharArray(wide.c_str(), -1).toUtf8();
+    const ZvByteArray out = Z(wide).toUtf8();
     EXPECT_EQ(out.size(), 9000);
     EXPECT_EQ(bytes(out).substr(8997), "\xE4\xB8\xAD");
 }
@@ -112,8 +116,7 @@ TEST(ZvTextCodec, RandomUtf16RoundTripsThroughUtf8) {
             else
                 text += char16_t(cp);
         }
-        const ZvByteArray narrow =
-            ZvString::fromWCharArray(text.c_str(), int(text.size())).toUtf8();
+        const ZvByteArray narrow = Z(text).toUtf8();
         ASSERT_EQ(str(ZvString::fromUtf8(narrow.constData(), narrow.size())), text);
         ASSERT_EQ(str(utf8.toUnicode(narrow.constData(), narrow.size())), text);
     }
