@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -54,8 +55,10 @@ unsigned int ZvTextCodec::codepage() const {
     }
 }
 
-// Tries the stack buffer first. A text too long for it is measured and converted
-// once more into a heap buffer. Ill-formed input is cut to its longest clean
+// Tries the stack buffer first. A text too long for it is converted once more
+// into a heap buffer of one unit per input byte, which every code page's text
+// fits (no measuring pass is needed then; a terminated text of unknown length
+// is measured). Ill-formed input is cut to its longest clean
 // prefix, found in one pass over the input rather than by dropping one byte at a
 // time and converting again. A negative len (the text with its terminator) with
 // ill-formed input gives an empty string: there is no shorter length to try.
@@ -72,7 +75,7 @@ ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
         if (n > 0) break;
         const unsigned long error = platform::lastError();
         if (error == platform::errorInsufficientBuffer && !buf.onHeap()) {
-            const int need = platform::multiByteToWide(cp, 0, s, len, nullptr, 0);
+            const int need = len > 0 ? len : platform::multiByteToWide(cp, 0, s, len, nullptr, 0);
             if (need <= 0) break;
             buf.moveToHeap(need);
         } else if (error == platform::errorNoUnicodeTranslation && !cut && len > 0) {
@@ -86,8 +89,10 @@ ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
     return ZvString::fromWCharArray(buf.at(), n > 0 ? n : 0);
 }
 
-// Tries the stack buffer first; a text too long for it is measured and converted
-// once more into a heap buffer. A failed conversion gives an empty array.
+// Tries the stack buffer first; a text too long for it is converted once more
+// into a heap buffer. For UTF-8 that buffer takes three bytes per unit, the most
+// any unit needs, so no measuring pass is made; the system code page's text is
+// measured first. A failed conversion gives an empty array.
 ZvByteArray ZvTextCodec::fromUnicode(const unit* s, int len) const {
     const unsigned cp = codepage();
     if (cp == kNoCodePage || len == 0) return ZvByteArray();
@@ -95,7 +100,9 @@ ZvByteArray ZvTextCodec::fromUnicode(const unit* s, int len) const {
     Buffer<char> buf(stack, kStackBytes);
     int n = platform::wideToMultiByte(cp, 0, s, len, buf.at(), buf.capacity());
     if (n == 0 && platform::lastError() == platform::errorInsufficientBuffer) {
-        const int need = platform::wideToMultiByte(cp, 0, s, len, nullptr, 0);
+        const int need = cp == platform::codePageUtf8 && len > 0 && len <= INT_MAX / 3
+                             ? 3 * len
+                             : platform::wideToMultiByte(cp, 0, s, len, nullptr, 0);
         if (need > 0) {
             buf.moveToHeap(need);
             n = platform::wideToMultiByte(cp, 0, s, len, buf.at(), need);
