@@ -94,14 +94,21 @@ TEST(ZvTextCodec, SystemCodePageDiffersPerBuild) {
     const ZvString e = ZvString::fromWCharArray(W16("\u00e9!"), -1);
 #if defined(_WIN32)
     const std::string narrow = "\xE9!";
+    const u16 controls = u"a\u0081\u008Db";
 #else
     const std::string narrow = "\xC3\xA9!";
+    const u16 controls = u"a";
 #endif
     EXPECT_EQ(bytes(e.toCap()), narrow);
     EXPECT_EQ(str(ZvString::fromAscii(narrow.c_str())), u"\u00e9!");
     EXPECT_TRUE(e == narrow.c_str());
-    EXPECT_EQ(str(ZvTextCodec(ZvTextCodec::Cap).toUnicode(narrow.c_str(), int(narrow.size()))),
-              u"\u00e9!");
+    const ZvTextCodec cap(ZvTextCodec::Cap);
+    EXPECT_EQ(str(cap.toUnicode(narrow.c_str(), int(narrow.size()))), u"\u00e9!");
+    // 81 and 8D are C1 controls in 1252, a cut sequence in UTF-8.
+    EXPECT_EQ(str(cap.toUnicode("a\x81\x8D"
+                                "b",
+                                4)),
+              controls);
 }
 
 TEST(ZvTextCodec, RandomUtf16RoundTripsThroughUtf8) {
