@@ -10,7 +10,10 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN17ZvCriticalSectionC1Ev _ZNK17ZvCriticalSection4lockEv _ZNK17ZvCriticalSection7tryLockEv
     _ZN10ZvCSLockerC1EPK17ZvCriticalSection
     _ZN11ZvByteArrayC1EPKci _ZN11ZvByteArray6appendEPKci _ZNK11ZvByteArray11lastIndexOfEPKci
-    _ZN11ZvByteArray7fromHexERKS_ _ZN9ZvByteRefaSEc)
+    _ZN11ZvByteArray7fromHexERKS_ _ZN9ZvByteRefaSEc
+    _ZN8ZvStringC1EPKt _ZNK8ZvString7indexOfERKS_i _ZNK8ZvString6toUtf8Ev
+    _ZN8ZvString13replaceNoCaseERKS_S1_ _ZNK11ZvTextCodec9toUnicodeEPKciPi
+    _ZN18ZvFileOutputStream5writeEPKvj)
 if(NOT WINDOWS)
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")

@@ -4,3 +4,5 @@
 #include <pubfunc/export.h>
 #include <pubfunc/zvglobal.h>
 #include <pubfunc/zvbytearray.h>
+#include <pubfunc/zvstring.h>
+#include <pubfunc/zvtextcodec.h>
