@@ -13,8 +13,12 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN11ZvByteArray7fromHexERKS_ _ZN9ZvByteRefaSEc
     _ZN8ZvStringC1EPKt _ZNK8ZvString7indexOfERKS_i _ZNK8ZvString6toUtf8Ev
     _ZN8ZvString13replaceNoCaseERKS_S1_ _ZNK11ZvTextCodec9toUnicodeEPKciPi
-    _ZN18ZvFileOutputStream5writeEPKvj)
-if(NOT WINDOWS)
+    _ZN18ZvFileOutputStream5writeEPKvj
+    _ZN3VTQ9VTQLogger8InstanceEv _ZN3VTQ9VTQLogger7InitLogEPKDs _ZN3VTQ9VTQLogger9LogWaringEPKDsz)
+if(WINDOWS)
+    # wchar16 is wchar_t there.
+    string(REPLACE "EPKDs" "EPKw" required "${required}")
+else()
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
 endif()
