@@ -41,15 +41,6 @@ constexpr uint64_t kHighBits = 0x8080808080808080ull;
 inline uint32_t next(const unsigned char* s, size_t n, size_t& i) {
     const unsigned lead = s[i++];
     if (lead < 0x80) return lead;
-    // Well-formed two- and three-byte forms whose lead allows any continuation
-    // byte: the bulk of non-ASCII text, taken without the range rules below.
-    if (lead >= 0xC2 && lead < 0xE0 && i < n && (s[i] & 0xC0) == 0x80)
-        return ((lead & 0x1F) << 6) | (s[i++] & 0x3F);
-    if (lead > 0xE0 && lead < 0xF0 && lead != 0xED && n - i >= 2 && (s[i] & 0xC0) == 0x80 &&
-        (s[i + 1] & 0xC0) == 0x80) {
-        i += 2;
-        return ((lead & 0x0F) << 12) | ((s[i - 2] & 0x3Fu) << 6) | (s[i - 1] & 0x3F);
-    }
     if (lead < 0xC2 || lead > 0xF4) return kIllFormed;
     const size_t more = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
     if (n - i < more) {
