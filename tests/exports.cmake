@@ -8,10 +8,16 @@ endif()
 
 set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqualValueff
     _ZN17ZvCriticalSectionC1Ev _ZNK17ZvCriticalSection4lockEv _ZNK17ZvCriticalSection7tryLockEv
-    _ZN10ZvCSLockerC1EPK17ZvCriticalSection)
+    _ZN10ZvCSLockerC1EPK17ZvCriticalSection
+    _Z9mp_enableb _Z8mp_allocy _Z7mp_freePv _Z7mp_sizePKv _Z10mp_reallocPvy
+    _Z18mp_set_report_hookPFvPKwE)
 if(NOT WINDOWS)
+    # size_t is unsigned long there, and the wide character char16_t.
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
+    string(REPLACE "mp_allocy" "mp_allocm" required "${required}")
+    string(REPLACE "mp_reallocPvy" "mp_reallocPvm" required "${required}")
+    string(REPLACE "PFvPKwE" "PFvPKDsE" required "${required}")
 endif()
 foreach(name IN LISTS required)
     if(NOT dump MATCHES "[ \t]${name}[\r\n]")

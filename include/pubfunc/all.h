@@ -2,4 +2,5 @@
 #pragma once
 
 #include <pubfunc/export.h>
+#include <pubfunc/mempool.h>
 #include <pubfunc/zvglobal.h>
