@@ -327,19 +327,16 @@ bool makeChunk(MemPool& pool, int c) {
 // within the chunk `near` of the block they came from, which is tried first.
 bool isBlockOfClass(MemPool& pool, const SizeClass& sc, uint8_t* header, uint32_t near) {
     const uintptr_t payload = reinterpret_cast<uintptr_t>(header) + kHeaderSize;
-    if (!inChunk(pool.chunks[near], payload)) {
-        const int index = chunkHolding(pool, payload);
-        if (index < 0 || pool.chunks[index].sizeClass != &sc) return false;
-        near = static_cast<uint32_t>(index);
-    }
-    return isPayloadAddress(pool, pool.chunks[near], payload);
+    int index = static_cast<int>(near);
+    if (!inChunk(pool.chunks[index], payload)) index = chunkHolding(pool, payload);
+    return index >= 0 && pool.chunks[index].sizeClass == &sc &&
+           isPayloadAddress(pool, pool.chunks[index], payload);
 }
 
 // Unlinks the first free block of class c, making a chunk first when the list is
-// empty; null when none can be had. A block that lost its free flag, guard word or
-// chunk index while it was free, or whose link is not a block of its class, is
-// reported and handed out all the same, with its frame restored; a bad link ends
-// the list there.
+// empty; null when none can be had. A block that lost its free flag or guard word
+// while it was free, or whose link is not a block of its class, is reported and
+// handed out all the same; a bad link ends the list there.
 void* takeBlock(MemPool& pool, int c) {
     SizeClass& sc = pool.classes[c];
     if (!sc.freeHead && !makeChunk(pool, c)) return nullptr;
@@ -347,21 +344,15 @@ void* takeBlock(MemPool& pool, int c) {
     uint8_t* payload = header + kHeaderSize;
     uint8_t* guard = guardOf(header, kBlockSizes[c]);
     const uint16_t word = loadWord(header);
-    uint32_t index = word >> kChunkIndexShift;
     bool sound = (word & kFreeFlag) && loadWord(guard) == kGuardWord;
-    if (index >= pool.chunkCount.load(std::memory_order_relaxed) ||
-        !inChunk(pool.chunks[index], reinterpret_cast<uintptr_t>(header))) {
-        index = static_cast<uint32_t>(chunkHolding(pool, reinterpret_cast<uintptr_t>(payload)));
-        sound = false;
-    }
     uint8_t* next = loadLink(payload);
-    if (next && !isBlockOfClass(pool, sc, next, index)) {
+    if (next && !isBlockOfClass(pool, sc, next, word >> kChunkIndexShift)) {
         next = nullptr;
         sound = false;
     }
     sc.freeHead = next;
     if (!sound) report(kAllocCorrupt, payload);
-    storeWord(header, static_cast<uint16_t>(index << kChunkIndexShift));
+    storeWord(header, static_cast<uint16_t>(word & ~kFreeFlag));
     storeWord(guard, kGuardWord);
     return payload;
 }
@@ -408,9 +399,7 @@ MemPool* instance() {
 // cannot be created for want of memory, so that every call then goes to the
 // standard allocator as it does with the switch off.
 MemPool* activePool() {
-    if (!s_enabled.load(std::memory_order_relaxed)) return nullptr;
-    MemPool* pool = s_pool.load(std::memory_order_acquire);
-    return pool ? pool : createPool();
+    return s_enabled.load(std::memory_order_relaxed) ? instance() : nullptr;
 }
 
 int heapSize(const void* p) {

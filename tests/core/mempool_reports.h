@@ -11,46 +11,35 @@
 #include <string>
 #include <vector>
 
-// Installs the hook for the life of the test and hands out what was reported.
+using Reports = std::vector<std::string>;
+inline std::mutex g_reportLock;
+inline Reports g_reports;
+
+// Installs the hook for the life of each test; take() hands out what was reported.
 class PoolReports : public ::testing::Test {
 protected:
     void SetUp() override {
         mp_enable(true);
-        mp_set_report_hook(collect);
+        mp_set_report_hook([](const wchar16* text) { // every report is ASCII
+            std::lock_guard<std::mutex> guard(g_reportLock);
+            g_reports.emplace_back(text, text + std::char_traits<wchar16>::length(text));
+        });
         take();
     }
     void TearDown() override { mp_set_report_hook(nullptr); }
 
-    // The reports since the last call (ASCII text: every report is).
-    static std::vector<std::string> take() {
-        std::lock_guard<std::mutex> guard(lock());
-        std::vector<std::string> out;
-        out.swap(seen());
+    static Reports take() {
+        std::lock_guard<std::mutex> guard(g_reportLock);
+        Reports out;
+        out.swap(g_reports);
         return out;
     }
-    // One report of `format` for address p, as the pool prints it: "%08X" of the
-    // address's low 32 bits.
-    static std::vector<std::string> one(const char* format, const void* p) {
+    // One report of `format` about p, as the pool words it: %08X of the address's
+    // low 32 bits.
+    static Reports one(const char* format, const void* p) {
         char text[128];
         std::snprintf(text, sizeof text, format, unsigned(reinterpret_cast<uintptr_t>(p)));
         return {text};
-    }
-
-private:
-    static void collect(const wchar16* message) {
-        std::string text;
-        for (; *message; ++message)
-            text += char(*message);
-        std::lock_guard<std::mutex> guard(lock());
-        seen().push_back(text);
-    }
-    static std::mutex& lock() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& seen() {
-        static std::vector<std::string> v;
-        return v;
     }
 };
 
