@@ -2,6 +2,7 @@
 // debugger traces the process.
 #include "platform/report.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +57,8 @@ bool traced() {
 namespace pf {
 namespace platform {
 
-// One write per report, so that lines from several processes do not interleave.
+// The line is built first and written whole (in one write unless the system takes
+// it in parts), so that reports from several processes do not interleave.
 void showErrorMessage(const wchar16* caption, const wchar16* text) {
     std::string line;
     appendUtf8(line, caption);
@@ -67,14 +69,23 @@ void showErrorMessage(const wchar16* caption, const wchar16* text) {
     size_t left = line.size();
     while (left) {
         const ssize_t n = write(STDERR_FILENO, at, left);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         at += n;
         left -= size_t(n);
     }
 }
 
+// SIGTRAP is ignored while it is raised: the kernel still stops a traced process
+// for its tracer on an ignored signal, so a debugger breaks here, while a tracer
+// that passes the signal on (a system-call tracer) cannot end the process with it.
 void breakIfDebugged() {
-    if (traced()) std::raise(SIGTRAP);
+    if (!traced()) return;
+    struct sigaction ignore = {}, previous;
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGTRAP, &ignore, &previous);
+    std::raise(SIGTRAP);
+    sigaction(SIGTRAP, &previous, nullptr);
 }
 
 } // namespace platform
