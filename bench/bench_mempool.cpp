@@ -3,7 +3,7 @@
 // threads. The time per iteration is the time of one pair.
 #include <pubfunc/mempool.h>
 
-#include <benchmark/benchmark.h>
+#include "bench_ratio.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -64,7 +64,7 @@ void registerCase(const char* name, size_t live, int threads) {
     auto* heap = benchmark::RegisterBenchmark((base + "/malloc").c_str(), pairs<Heap>, live);
     if (threads > 1)
         for (auto* b : {pool, heap})
-            b->Threads(threads);
+            b->Threads(threads)->UseRealTime(); // CPU time would sum the threads
 }
 
 // Registered once, before main runs the benchmarks.
@@ -78,4 +78,4 @@ const bool s_registered = [] {
 
 } // namespace
 
-BENCHMARK_MAIN();
+PUBFUNC_BENCH_MAIN()
