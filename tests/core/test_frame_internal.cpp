@@ -1,6 +1,9 @@
-// The load/unload list and the event-id wrap, from inside the library.
+// The load/unload list, the logger after its clean-up and the event-id wrap, from
+// inside the library.
 #include "core/libframe.h"
 #include "core/zvglobal_internal.h"
+#include "diag/logger_internal.h"
+#include <pubfunc/vtqlogger.h>
 #include <pubfunc/zvglobal.h>
 
 #include <gtest/gtest.h>
@@ -50,4 +53,12 @@ TEST(GenEventId, WrapsAfterTwoToTheSixtyThreePlusOne) {
     EXPECT_EQ(genEventId(), 2u);
     pf::setEventCounter(~0ULL); // any counter above 2^63 restarts at 1
     EXPECT_EQ(genEventId(), 1u);
+}
+
+// Code that logs after the library's clean-up ran (another thread, an exit handler
+// registered earlier) finds a closed logger, not a null pointer.
+TEST(LibFrame, LoggerOutlivesItsCleanup) {
+    pf::logger::destroy();
+    ASSERT_NE(VTQ::VTQLogger::Instance(), nullptr);
+    VTQ::VTQLogger::Instance()->LogInfo(W16("dropped %d"), 1);
 }
