@@ -57,8 +57,7 @@ TEST(ZvTextCodec, FromUnicodeRules) {
     for (const ZvByteArray& a : {utf8.fromUnicode(zeroFirst, 2),
                                  utf8.fromUnicode(static_cast<const unsigned short*>(nullptr), 3)})
         EXPECT_TRUE(a.isEmpty() && !a.isNull());
-    EXPECT_TRUE(ZvString().toUtf8().isNull());
-    EXPECT_TRUE(ZvString::fromWCharArray(W16(""), 0).toCap().isNull());
+    EXPECT_TRUE(ZvString().toUtf8().isNull() && Z(u"").toCap().isNull());
     EXPECT_EQ(str(ZvString::fromUtf8("a\xFF\x62")), u"a\uFFFDb"); // flags 0 replace
 }
 

@@ -16,10 +16,12 @@ int sign(int v) {
 } // namespace
 
 TEST(U16, MatchesTheCRuntime_Win) {
-    const wchar_t* texts[] = {L"abc", L"ABC", L"_",      L"A",      L"[",    L"a",    L"abd",
-                              L"ab",  L"",    L"\x00e9", L"\x00c9", L"Zeta", L"zetA", L"Z@`{"};
+    const wchar_t* texts[] = {
+        L"abc",  L"ABC",  L"_",    L"A",    L"[",          L"a",           L"abd",    L"ab",    L"",
+        L"Zeta", L"zetA", L"Z@`{", L"0012", L"2147483648", L"99999999999", L"\x00e9", L"\x00c9"};
     auto u = [](const wchar_t* s) { return reinterpret_cast<const unsigned short*>(s); };
     for (const wchar_t* a : texts) {
+        EXPECT_EQ(pf::u16::toInt(u(a)), _wtoi(a)) << a;
         for (const wchar_t* b : texts) {
             for (size_t n : {size_t(1), size_t(2), size_t(10)})
                 EXPECT_EQ(sign(pf::u16::compareNoCase(u(a), u(b), n)), sign(_wcsnicmp(a, b, n)))

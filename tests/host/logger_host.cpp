@@ -50,21 +50,20 @@ void expect(bool ok, const char* what) {
     if (!ok && failures++ == 0) std::printf("logger_host: %s\n", what);
 }
 
-// Splits the log into lines, checks each one's shape (milliseconds unpadded) and
-// returns what follows the time and ids: the level tag and the message.
+// Splits the log into lines, checks that every line has the expected shape
+// (milliseconds unpadded) and returns what follows the time and ids: the level tag
+// and the message.
 Lines payloads(const std::string& text) {
-    static const std::regex shape("[A-Z][a-z]{2} [A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} \\d{4}: "
-                                  "(0|[1-9]\\d{0,2}) \\[pid \\d+\\] \\[tid \\d+\\]  :(\\w+ .*)");
+    static const std::regex shape(
+        "[A-Z][a-z]{2} [A-Z][a-z]{2} \\d{2} \\d{2}:\\d{2}:\\d{2} \\d{4}: "
+        "(0|[1-9]\\d{0,2}) \\[pid \\d+\\] \\[tid \\d+\\]  :(\\w+ [^\\r\\n]*)" +
+        kLineEnd);
     Lines out;
-    for (size_t at = 0; at < text.size();) {
-        const size_t next = text.find(kLineEnd, at);
-        const std::string line = text.substr(at, next == std::string::npos ? next : next - at);
-        std::smatch m;
-        expect(next != std::string::npos && std::regex_match(line, m, shape), "malformed line");
-        if (m.size() == 3) out.push_back(m[2]);
-        if (next == std::string::npos) break;
-        at = next + kLineEnd.size();
-    }
+    size_t covered = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), shape), end; it != end; ++it)
+        if (size_t(it->position()) == covered)
+            covered += size_t(it->length()), out.push_back((*it)[2]);
+    expect(covered == text.size(), "malformed line");
     return out;
 }
 
