@@ -220,13 +220,16 @@ void formatText(wstring16& out, const Spec& spec, const wstring16& text) {
     emitField(out, spec, "", text, spec.zero && !spec.left);
 }
 
+// Widths and precisions, written or passed through *, are capped: every text the
+// library formats is cut far below the cap, and a wild value (a garbage * argument)
+// must not cost gigabytes of padding or digits.
+constexpr int kMaxField = 1 << 16;
+
 int readNumber(const wchar16*& p) {
     int n = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (n < 100000000) n = n * 10 + (*p - '0'); // wider fields are nonsense; cap them
-        ++p;
-    }
-    return n;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        n = n < kMaxField ? n * 10 + (*p - '0') : kMaxField;
+    return n < kMaxField ? n : kMaxField;
 }
 
 } // namespace
@@ -271,6 +274,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
                 spec.left = true;
                 spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
             }
+            if (spec.width > kMaxField) spec.width = kMaxField;
             ++p;
         } else {
             spec.width = readNumber(p);
@@ -280,6 +284,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             if (*p == '*') {
                 spec.precision = va_arg(ap, int);
                 if (spec.precision < 0) spec.precision = -1;
+                if (spec.precision > kMaxField) spec.precision = kMaxField;
                 ++p;
             } else {
                 spec.precision = readNumber(p);

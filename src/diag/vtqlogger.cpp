@@ -237,8 +237,14 @@ void create() {
     VTQ::s_instance.store(new (VTQ::s_storage) VTQ::VTQLogger);
 }
 
+// Closes the log and leaves a closed logger in place: code that still logs after
+// the library's clean-up ran (another thread, an exit handler registered earlier)
+// finds Instance() as it always does and its lines are dropped.
 void destroy() {
-    if (VTQ::VTQLogger* logger = VTQ::s_instance.exchange(nullptr)) logger->~VTQLogger();
+    if (VTQ::VTQLogger* logger = VTQ::s_instance.load()) {
+        logger->~VTQLogger();
+        new (logger) VTQ::VTQLogger;
+    }
 }
 
 } // namespace logger
