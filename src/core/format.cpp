@@ -183,12 +183,12 @@ void formatFloat(wstring16& out, const Spec& spec, wchar16 conv, double x) {
     int precision = spec.precision < 0 ? 6 : spec.precision;
     std::string body;
     if (conv == 'a' || conv == 'A') {
-        char buf[64];
-        if (spec.precision < 0)
-            std::snprintf(buf, sizeof buf, upper ? "%.13A" : "%.13a", std::fabs(x));
-        else
-            std::snprintf(buf, sizeof buf, upper ? "%.*A" : "%.*a", spec.precision, std::fabs(x));
-        body = buf;
+        // Room for every digit a precision (at most the field cap) asks for.
+        const int digits = spec.precision < 0 ? 13 : spec.precision;
+        body.resize(size_t(digits) + 32);
+        const int n =
+            std::snprintf(&body[0], body.size(), upper ? "%.*A" : "%.*a", digits, std::fabs(x));
+        body.resize(n > 0 ? size_t(n) : 0);
     } else if (!std::isfinite(x)) {
         body = specialText(x, precision, conv);
     } else {

@@ -78,7 +78,8 @@ TEST(Format, FloatingPointInTheRuntimesShape) {
     CHECK_FORMAT("1.#INF00|-1.#INF00|1.#QNAN0|1.#INF", "%f|%f|%f|%g", INFINITY, -INFINITY, NAN,
                  INFINITY);
     CHECK_FORMAT("1.#QNAN0e+000|001.$|    -1.#IO", "%e|%05.1f|%10.3f", NAN, INFINITY, -NAN);
-    CHECK_FORMAT("0x1.0000000000000p+0", "%a", 1.0);
+    CHECK_FORMAT("0x1.0000000000000p+0|0X1.8P+1", "%a|%.1A", 1.0, 3.0);
+    EXPECT_EQ(pf::format(W16("%.60a"), 1.0).size(), 67u); // every requested digit
 }
 
 TEST(Format, SnprintfContractAndFieldCap) {
