@@ -238,7 +238,10 @@ protected:
 
     // Element records.
     bool x_AllocPosArray(int newSize = 0);
-    int x_GetFreePos();
+    int x_GetFreePos() {
+        if (freePos >= elemPosArray.GetSize()) x_AllocPosArray();
+        return freePos++;
+    }
     int x_ReleasePos(int i);
     int x_ReleaseSubDoc(int i);
     void x_CheckSavedPos();

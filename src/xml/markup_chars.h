@@ -20,6 +20,7 @@ enum CharClass : unsigned short {
     kValueEnd = 64,      // ends an unquoted attribute value: whitespace >
     kNameFollower = 128, // may follow a name inside a search string: space = / [ ]
     kTextStop = 256,     // ends a run of text: 0 < >
+    kEnd = 512,          // the 0 unit that ends the text
 };
 
 struct ClassTable {
@@ -45,7 +46,7 @@ constexpr ClassTable makeClassTable() {
     t.bits[int('[')] |= kNameFollower;
     t.bits[int(']')] |= kNameFollower;
     t.bits[int('<')] |= kTextStop;
-    t.bits[0] |= kTextStop;
+    t.bits[0] |= kTextStop | kEnd;
     for (int c = 'A'; c <= 'Z'; ++c)
         t.bits[c] |= kNameStart;
     t.bits[int('_')] |= kNameStart;
@@ -61,8 +62,13 @@ inline constexpr ClassTable kClasses = makeClassTable();
 inline unsigned classOf(unsigned c) {
     return c < 128 ? kClasses.bits[c] : unsigned(kNameStart);
 }
+// For classes of ASCII units only (every class but kNameStart): one compare and one
+// lookup.
+inline bool isIn(unsigned c, unsigned mask) {
+    return c < 128 && (kClasses.bits[c] & mask);
+}
 inline bool isWhitespace(unsigned c) {
-    return c < 128 && (kClasses.bits[c] & kWhitespace);
+    return isIn(c, kWhitespace);
 }
 
 // How names are matched (end tags against start tags, attribute names, element

@@ -184,11 +184,6 @@ bool CMarkup::x_AllocPosArray(int newSize) {
     return true;
 }
 
-int CMarkup::x_GetFreePos() {
-    if (freePos >= elemPosArray.GetSize()) x_AllocPosArray();
-    return freePos++;
-}
-
 int CMarkup::x_ReleasePos(int i) {
     ElemPos& e = elemPosArray[i];
     const int next = e.nextSibling;

@@ -12,8 +12,8 @@
 #include "core/format.h"
 #include "xml/markup_chars.h"
 
-#include <memory>
 #include <utility>
+#include <vector>
 
 using namespace pf::xml;
 
@@ -54,242 +54,258 @@ const wchar16* unterminatedName(bool inDeclaration, int type) {
     }
 }
 
-// The builder's stack of open start tags (name and offset in text and start). It
-// starts with room for 6 and grows to twice as many plus 6; slot [depth] above the
-// open ones is where the next node is scanned, so a start tag's name lands in place.
+// The builder's stack of open start tags, slot k holding the name and offset of the
+// open element at depth k + 1. Its room starts at 6 and grows to twice as much plus 6
+// when full, the open entries moved over; slots are made as they are first reached.
+// Slot [depth], above the open ones, is where the next node is scanned, so a start
+// tag's name lands in place.
 class OpenTags {
 public:
-    OpenTags() : slots_(new NodePos[6]), capacity_(6) {}
-    NodePos& operator[](int i) { return slots_[i]; }
+    OpenTags() {
+        slots_.reserve(6);
+        slots_.emplace_back();
+    }
+    NodePos& operator[](int i) { return slots_[size_t(i)]; }
     void ensureSlot(int i) {
-        if (i < capacity_) return;
-        const int capacity = capacity_ * 2 + 6;
-        std::unique_ptr<NodePos[]> grown(new NodePos[capacity]);
-        for (int k = 0; k < capacity_; ++k)
-            grown[k] = std::move(slots_[k]);
-        slots_ = std::move(grown);
-        capacity_ = capacity;
+        if (size_t(i) < slots_.size()) return;
+        if (slots_.size() == slots_.capacity()) slots_.reserve(slots_.capacity() * 2 + 6);
+        slots_.emplace_back();
     }
 
 private:
-    std::unique_ptr<NodePos[]> slots_;
-    int capacity_;
+    std::vector<NodePos> slots_;
 };
 
-} // namespace
+// The scanner's inner loops. Each takes the offset where a node's body begins and
+// returns the offset where it stops: the '>' that ends the node, a 0 unit (the text
+// ran out first) or, for an ill-formed node, a '<'.
 
-// The scanner is the parser's hot loop and is written for the machine: one table
-// lookup classifies a unit, runs of text and quoted attribute values are skipped in
-// tight inner loops, nothing is allocated except a start tag's name (into a string
-// the caller reuses) and an error message, and nothing is called through a pointer.
-//
-// Phases: until the node's kind is known the first units are classified one by one
-// (First .. AfterLtBangBracket); a document type declaration stays in Declaration
-// between its inner nodes; once a terminator is known (Body) the node runs to it.
-// prev and prev2 are the two units before the current one in the Body, 0 where the
-// tag name ended; they tell "/>" after a name or a value from "/>" after a value.
-int CMarkup::x_ParseNode(TokenPos& token, NodePos& node) {
-    enum Phase {
-        First,
-        Whitespace,
-        AfterLt,
-        AfterLtBang,
-        AfterLtBangDash,
-        AfterLtBangBracket,
-        Declaration,
-        Body
-    };
-    const wchar16* const doc = token.doc;
-    int i = token.next;
-    node.start = i;
-    node.nodeFlags = 0;
-    if (!doc[i]) {
-        node.length = 0;
-        node.nodeType = 0;
-        return kEndOfText;
-    }
+// A tag name in the scanner runs up to a blank, '/' or '>'.
+inline int tagNameEnd(const wchar16* doc, int i) {
+    while (!isIn(doc[i], kTagNameEnd | kEnd))
+        ++i;
+    return i;
+}
 
-    Phase phase = First;
-    bool inDeclaration = false;
-    int type = kIllFormed;
-    const char* terminator = nullptr; // units before the final one of a longer terminator
-    int termLen = 0;                  // 0: none known yet
-    int nameStart = -1;               // a name is being collected from here
-    unsigned prev = 0, prev2 = 0;
-    int markOffset = node.start; // the last '>' outside quotes: where "Incorrect" points
-    unsigned quote = 0;          // the quote of an open attribute value (types 1 and -1)
-    bool afterEquals = false;
-    bool inDouble = false, inSingle = false; // quoted parts of a declaration (type 64)
-
-    const auto found = [&](int t, int next) {
-        token.next = next;
-        node.length = next - node.start;
-        node.nodeType = t;
-        return t;
-    };
-    const auto incorrect = [&](const wchar16* what) {
-        type = kIllFormed;
-        terminator = ">";
-        termLen = 1;
-        phase = Body;
-        node.text = pf::format(W16("Incorrect %s at offset %d"), what, markOffset);
-    };
-    const auto begin = [&](int t, const char* term, int len) {
-        type = t;
-        terminator = term;
-        termLen = len;
-        phase = Body;
-    };
-
+// The next '>' that has lead (termLen - 1 units) right before it, at an offset beyond
+// termLen; a one-unit terminator is met by any '>'.
+inline int terminatorEnd(const wchar16* doc, int i, const char* lead, int termLen) {
     for (;; ++i) {
-        unsigned c = doc[i];
-        if (!c) break;
+        while (doc[i] && doc[i] != '>')
+            ++i;
+        if (!doc[i]) return i;
+        if (i <= termLen && termLen > 1) continue;
+        int k = 0;
+        while (k < termLen - 1 && doc[i - termLen + 1 + k] == wchar16(lead[k]))
+            ++k;
+        if (k == termLen - 1) return i;
+    }
+}
 
-        if (nameStart >= 0) {
-            while (c && !(classOf(c) & kTagNameEnd))
-                c = doc[++i];
-            if (!c) break;
-            if (type == kEndTag) {
-                token.left = nameStart;
-                token.right = i - 1;
-            } else {
-                node.text.assign(doc + nameStart, size_t(i - nameStart));
-            }
-            nameStart = -1;
-            prev = prev2 = 0;
-        }
+// A markup declaration: '>' ends it outside quotation marks and apostrophes.
+inline int declarationEnd(const wchar16* doc, int i) {
+    bool inDouble = false, inSingle = false;
+    for (;; ++i) {
+        const unsigned c = doc[i];
+        if (!c || (c == '>' && !inDouble && !inSingle)) return i;
+        if (c == '"' && !inSingle)
+            inDouble = !inDouble;
+        else if (c == '\'' && !inDouble)
+            inSingle = !inSingle;
+    }
+}
 
-        if (phase != Body) {
-            switch (phase) {
-            case First:
-                if (c == '<') {
-                    phase = AfterLt;
-                } else if (isWhitespace(c)) {
-                    phase = Whitespace;
-                    type = kWhitespaceNode;
-                } else {
-                    begin(kText, "<", 1);
-                }
-                break;
-            case Whitespace:
-                if (c == '<') return found(kWhitespaceNode, i);
-                if (!isWhitespace(c)) begin(kText, "<", 1);
-                break;
-            case AfterLt:
-                if (classOf(c) & kNameStart) {
-                    begin(kStartTag, ">", 1);
-                    nameStart = i;
-                } else if (c == '/') {
-                    begin(kEndTag, ">", 1);
-                    nameStart = i + 1;
-                } else if (c == '?') {
-                    begin(kProcessing, "?>", 2);
-                    nameStart = i + 1;
-                } else if (c == '!') {
-                    phase = AfterLtBang;
-                } else {
-                    incorrect(W16("tag name character"));
-                }
-                break;
-            case AfterLtBang:
-                if (c == '-') {
-                    phase = AfterLtBangDash;
-                } else if (c == '[' && !inDeclaration) {
-                    phase = AfterLtBangBracket;
-                } else if (c == 'D' && !inDeclaration) {
-                    phase = Declaration;
-                    inDeclaration = true;
-                } else if (c == 'E' || c == 'A' || c == 'N') {
-                    begin(kDeclaration, ">", 1);
-                } else {
-                    incorrect(W16("! tag"));
-                }
-                break;
-            case AfterLtBangDash:
-                if (c == '-')
-                    begin(kComment, "-->", 3);
-                else
-                    incorrect(W16("comment tag"));
-                break;
-            case AfterLtBangBracket:
-                if (c == 'C')
-                    begin(kCData, "]]>", 3);
-                else
-                    incorrect(W16("tag"));
-                break;
-            case Declaration:
-                if (c == '<') phase = AfterLt;
-                if (c == '>') return found(kDeclaration, i + 1);
-                break;
-            case Body:
-                break;
-            }
-            if (type == kText && phase == Body) {
-                // Text ends at the next '<' (before it) or '>' (after it).
-                while (!(classOf(doc[i + 1]) & kTextStop))
-                    ++i;
-            }
-            continue;
-        }
+// prev and prev2 after the units [from, to) went by.
+inline void passed(const wchar16* doc, int from, int to, unsigned& prev, unsigned& prev2) {
+    if (to - from >= 2) {
+        prev2 = doc[to - 2];
+        prev = doc[to - 1];
+    } else if (to - from == 1) {
+        prev2 = prev;
+        prev = doc[from];
+    }
+}
 
-        if (c == '<' && (type == kText || type == kIllFormed)) return found(type, i);
-        if (c == '>' && !quote && !inDouble && !inSingle) {
-            markOffset = i;
-            if (type == kStartTag && prev == '/' && (!prev2 || (classOf(prev2) & kEmptyGuard)))
-                node.nodeFlags |= NF_EMPTY_ELEMENT;
-            bool met = termLen == 1;
-            if (!met && i > termLen) {
-                met = true;
-                for (int k = 0; k < termLen - 1; ++k)
-                    met = met && doc[i - termLen + 1 + k] == wchar16(terminator[k]);
-            }
-            if (met) {
-                if (!inDeclaration) return found(type, i + 1);
-                termLen = 0;
-                phase = Declaration;
-                continue;
-            }
+// The rest of a start tag after its name, or of an ill-formed node after the unit that
+// made it so. Quotes count only as attribute values: one opens right after '=' (blanks
+// between allowed) and only its own quote closes it, so a '>' inside does not end the
+// tag. An ill-formed node also ends before any '<'. empty (start tags) tells whether
+// "/>" came right after the name, a blank or a quote. Runs that change nothing but the
+// last two units seen are passed in the inner loops.
+template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, bool* empty) {
+    unsigned prev = 0, prev2 = 0, quote = 0;
+    bool afterEquals = false;
+    for (;; ++i) {
+        int j = i;
+        if (quote) {
+            while (doc[j] && doc[j] != quote && (!kIllFormedNode || doc[j] != '<'))
+                ++j;
+        } else if (!afterEquals) {
+            while (doc[j] && doc[j] != '>' && doc[j] != '=' && (!kIllFormedNode || doc[j] != '<'))
+                ++j;
         }
-        if (type == kDeclaration) {
-            if (c == '"' && !inSingle)
-                inDouble = !inDouble;
-            else if (c == '\'' && !inDouble)
-                inSingle = !inSingle;
-        } else if (type == kStartTag || type == kIllFormed) {
-            if (quote) {
-                if (c == quote) {
-                    quote = 0;
-                } else if (type == kStartTag) {
-                    // Inside a value only its closing quote matters to a start tag.
-                    int j = i;
-                    while (doc[j + 1] && doc[j + 1] != quote)
-                        ++j;
-                    if (j > i) {
-                        prev = doc[j - 1];
-                        c = doc[j];
-                        i = j;
-                    }
-                }
-            } else if (c == '=' && prev != '=') {
-                afterEquals = true;
-            } else if (afterEquals) {
-                if (c == '"' || c == '\'') {
-                    quote = c;
-                    afterEquals = false;
-                } else if (!isWhitespace(c)) {
-                    afterEquals = false;
-                }
+        passed(doc, i, j, prev, prev2);
+        i = j;
+        const unsigned c = doc[i];
+        if (!c || (kIllFormedNode && c == '<')) return i;
+        if (quote) {
+            quote = 0; // c is the closing quote
+        } else if (c == '>') {
+            if (empty) *empty = prev == '/' && (!prev2 || isIn(prev2, kEmptyGuard));
+            return i;
+        } else if (c == '=' && prev != '=') {
+            afterEquals = true;
+        } else if (afterEquals) {
+            if (c == '"' || c == '\'') {
+                quote = c;
+                afterEquals = false;
+            } else if (!isWhitespace(c)) {
+                afterEquals = false;
             }
         }
         prev2 = prev;
         prev = c;
     }
+}
 
-    // The end of the text: text and whitespace simply end; anything else is cut short.
-    if (type == kText || phase == Whitespace) return found(type, i);
-    node.text = pf::format(W16("%s at offset %d unterminated"),
-                           unterminatedName(inDeclaration, type), node.start);
-    return found(kIllFormed, i);
+// The scanner is the parser's hot loop and is written for the machine: one table
+// lookup classifies a unit, every run that cannot end the node is passed in a tight
+// inner loop, nothing is allocated except a start tag's name (into a string the
+// caller reuses) and an error message, and nothing is called through a pointer.
+//
+// The kind of node is told by its first units: text, whitespace, or after '<' a start
+// tag, an end tag, "<?", "<!--", "<![C" (the rest of "CDATA[" is not examined), a
+// markup declaration ("<!E", "<!A", "<!N") or a document type declaration ("<!D").
+// Anything else makes an ill-formed node. A document type declaration runs to the
+// first '>' outside its inner nodes: inside it, '<' starts an inner node scanned like
+// any other, and each inner node ending with its '>' returns to the declaration.
+int scanNode(CMarkup::TokenPos& token, NodePos& node) {
+    const wchar16* const doc = token.doc;
+    const int start = token.next;
+    node.start = start;
+    node.nodeFlags = 0;
+    const auto found = [&](int type, int next) {
+        token.next = next;
+        node.length = next - start;
+        node.nodeType = type;
+        return type;
+    };
+    unsigned c = doc[start];
+    if (!c) {
+        node.length = 0;
+        node.nodeType = 0;
+        return kEndOfText;
+    }
+    if (c != '<') {
+        int i = start;
+        if (isWhitespace(c)) {
+            while (isWhitespace(doc[++i])) {
+            }
+            if (doc[i] == '<' || !doc[i]) return found(kWhitespaceNode, i);
+        }
+        // Text: the unit that made it text is not a terminator; after it the text ends
+        // before a '<', after a '>', or at the end.
+        ++i;
+        while (!isIn(doc[i], kTextStop))
+            ++i;
+        return found(kText, doc[i] == '>' ? i + 1 : i);
+    }
+
+    bool inDeclaration = false;
+    int markOffset = start; // the '>' that ended the last inner node: where "Incorrect" points
+    int type = kIllFormed;
+    const auto unterminated = [&](int at) {
+        node.text = pf::format(W16("%s at offset %d unterminated"),
+                               unterminatedName(inDeclaration, type), start);
+        return found(kIllFormed, at);
+    };
+    int i = start + 1; // the unit after a '<'
+    for (;;) {
+        c = doc[i];
+        int end = 0;  // the '>' that ends this node
+        int bad = -1; // where an ill-formed node's body begins
+        const wchar16* what = nullptr;
+        if (classOf(c) & kNameStart) {
+            type = kStartTag;
+            const int nameEnd = tagNameEnd(doc, i);
+            if (!doc[nameEnd]) return unterminated(nameEnd);
+            node.text.assign(doc + i, size_t(nameEnd - i));
+            bool empty = false;
+            end = tagEnd<false>(doc, nameEnd, &empty);
+            if (empty) node.nodeFlags |= CMarkup::NF_EMPTY_ELEMENT;
+        } else if (c == '/') {
+            type = kEndTag;
+            const int nameEnd = tagNameEnd(doc, i + 1);
+            if (!doc[nameEnd]) return unterminated(nameEnd);
+            token.left = i + 1;
+            token.right = nameEnd - 1;
+            end = terminatorEnd(doc, nameEnd, "", 1);
+        } else if (c == '?') {
+            type = kProcessing;
+            const int nameEnd = tagNameEnd(doc, i + 1);
+            if (!doc[nameEnd]) return unterminated(nameEnd);
+            node.text.assign(doc + i + 1, size_t(nameEnd - i - 1));
+            end = terminatorEnd(doc, nameEnd, "?", 2);
+        } else if (c == '!') {
+            const unsigned d = doc[i + 1];
+            if (d == '-') {
+                if (doc[i + 2] == '-') {
+                    type = kComment;
+                    end = terminatorEnd(doc, i + 3, "--", 3);
+                } else {
+                    bad = i + 3;
+                    what = W16("comment tag");
+                }
+            } else if (d == '[' && !inDeclaration) {
+                if (doc[i + 2] == 'C') {
+                    type = kCData;
+                    end = terminatorEnd(doc, i + 3, "]]", 3);
+                } else {
+                    bad = i + 3;
+                    what = W16("tag");
+                }
+            } else if (d == 'D' && !inDeclaration) {
+                inDeclaration = true;
+                end = i + 1; // the declaration state begins after the 'D'
+            } else if (d == 'E' || d == 'A' || d == 'N') {
+                type = kDeclaration;
+                end = declarationEnd(doc, i + 2);
+            } else {
+                bad = i + 2;
+                what = W16("! tag");
+            }
+        } else {
+            bad = i + 1;
+            what = W16("tag name character");
+        }
+        if (bad >= 0) {
+            // The unit that made the node ill-formed may be the end of the text.
+            if (!doc[bad - 1]) return unterminated(bad - 1);
+            type = kIllFormed;
+            node.text = pf::format(W16("Incorrect %s at offset %d"), what, markOffset);
+            end = tagEnd<true>(doc, bad, nullptr);
+            if (doc[end] == '<') return found(kIllFormed, end);
+        }
+        if (!doc[end]) return unterminated(end);
+        if (doc[end] == '>') {
+            markOffset = end;
+            if (!inDeclaration) return found(type, end + 1);
+        }
+        // In the declaration state: skip to its final '>' or the next inner node.
+        for (i = end + 1;; ++i) {
+            c = doc[i];
+            if (!c) return unterminated(i);
+            if (c == '>') return found(kDeclaration, i + 1);
+            if (c == '<') break;
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+int CMarkup::x_ParseNode(TokenPos& token, NodePos& node) {
+    return scanNode(token, node);
 }
 
 // Links every element of the token's text below record parent, after its existing
@@ -359,7 +375,7 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
 
     for (;;) {
         NodePos& node = open[depth];
-        const int type = x_ParseNode(token, node);
+        const int type = scanNode(token, node);
         if (type == kStartTag) {
             if (node.length > ElemPos::maxStartTagLen || baseLevel + depth > ElemPos::maxLevel) {
                 // The record cannot hold it: the start tag is passed over as ill-formed.
@@ -507,7 +523,7 @@ bool CMarkup::x_FindName(TokenPos& token) {
         token.next = i;
         return false;
     }
-    while (doc[i] && !(classOf(doc[i]) & kNameDelim))
+    while (!isIn(doc[i], kNameDelim | kEnd))
         ++i;
     if (i == token.left) ++i; // a delimiter is a one-unit token
     token.right = i - 1;
@@ -544,7 +560,7 @@ bool CMarkup::x_FindAttrib(TokenPos& token, const wchar16* name, int n) {
             token.tokenFlags &= ~TF_QUOTED;
             const unsigned stop = valueNext ? kValueEnd : kAttrNameEnd;
             int j = token.next;
-            while (doc[j] && !(classOf(doc[j]) & stop))
+            while (!isIn(doc[j], stop | kEnd))
                 ++j;
             if (j == token.next) ++j;
             token.left = token.next;
