@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,50 +81,36 @@ const Doc& deepDoc() {
     return d;
 }
 
-void setCounters(benchmark::State& state, const Doc& d) {
+template <bool kPugixml> void Parse(benchmark::State& state, const Doc& (*doc)()) {
+    const Doc& d = doc();
+    if (d.utf8.empty()) return state.SkipWithError("document missing");
+    CMarkup m;
+    pugi::xml_document x;
+    for (auto _ : state) {
+        if (kPugixml)
+            benchmark::DoNotOptimize(x.load_buffer(d.utf8.data(), d.utf8.size(),
+                                                   pugi::parse_default, pugi::encoding_utf8));
+        else
+            benchmark::DoNotOptimize(m.SetDoc(d.utf16));
+    }
     state.counters["docs/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["elements/s"] =
         benchmark::Counter(double(d.elements), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void Parse_CMarkup(benchmark::State& state, const Doc& (*doc)()) {
-    const Doc& d = doc();
-    if (d.utf8.empty()) return state.SkipWithError("document missing");
-    CMarkup m;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(m.SetDoc(d.utf16));
-    setCounters(state, d);
-}
-
-void Parse_Pugixml(benchmark::State& state, const Doc& (*doc)()) {
-    const Doc& d = doc();
-    if (d.utf8.empty()) return state.SkipWithError("document missing");
-    pugi::xml_document x;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(
-            x.load_buffer(d.utf8.data(), d.utf8.size(), pugi::parse_default, pugi::encoding_utf8));
-    setCounters(state, d);
-}
+const bool registered = [] {
+    const std::pair<const char*, const Doc& (*)()> docs[] = {
+        {"real", realDoc}, {"wide", wideDoc}, {"deep", deepDoc}};
+    for (const auto& d : docs) {
+        const std::string name = d.first;
+        benchmark::RegisterBenchmark((name + "/pubfunc").c_str(), Parse<false>, d.second)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((name + "/pugixml").c_str(), Parse<true>, d.second)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 } // namespace
-
-BENCHMARK_CAPTURE(Parse_CMarkup, real, realDoc)
-    ->Name("real/pubfunc")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse_Pugixml, real, realDoc)
-    ->Name("real/pugixml")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse_CMarkup, wide, wideDoc)
-    ->Name("wide/pubfunc")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse_Pugixml, wide, wideDoc)
-    ->Name("wide/pugixml")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse_CMarkup, deep, deepDoc)
-    ->Name("deep/pubfunc")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse_Pugixml, deep, deepDoc)
-    ->Name("deep/pugixml")
-    ->Unit(benchmark::kMillisecond);
 
 PUBFUNC_BENCH_MAIN()

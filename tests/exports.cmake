@@ -13,8 +13,12 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN11ZvByteArray7fromHexERKS_ _ZN9ZvByteRefaSEc
     _ZN8ZvStringC1EPKt _ZNK8ZvString7indexOfERKS_i _ZNK8ZvString6toUtf8Ev
     _ZN8ZvString13replaceNoCaseERKS_S1_ _ZNK11ZvTextCodec9toUnicodeEPKciPi
-    _ZN18ZvFileOutputStream5writeEPKvj)
-if(NOT WINDOWS)
+    _ZN18ZvFileOutputStream5writeEPKvj
+    _ZN7CMarkupC1Ev _ZN7CMarkup10x_ParseDocEv _ZN7CMarkup8PosArray7ReleaseEv
+    _ZN7CMarkup11SavedPosMap4HashEPKDs)
+if(WINDOWS)
+    string(REPLACE "PKDs" "PKw" required "${required}") # wchar16 is wchar_t there
+else()
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
 endif()

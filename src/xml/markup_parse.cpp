@@ -2,9 +2,9 @@
 // tokenizers that navigation and editing share.
 //
 // The scanner classifies the node at a given offset and finds its end in one pass
-// over the units, copying nothing but a start tag's name. The builder keeps a stack
-// of open start tags, links a record for each element and, instead of stopping at
-// ill-formed markup, recovers: a stray end tag is skipped, an element whose end tag
+// over the units, copying nothing but a tag's or target's name. The builder keeps a
+// stack of open start tags, links a record for each element and, instead of stopping
+// at ill-formed markup, recovers: a stray end tag is skipped, an element whose end tag
 // never comes keeps only its start tag and hands its children to its parent, and
 // ill-formed nodes are passed over. Only the first problem is described.
 #include <pubfunc/markup.h>
@@ -22,7 +22,8 @@ namespace {
 using ElemPos = CMarkup::ElemPos;
 using NodePos = CMarkup::NodePos;
 
-// What the name collected by the scanner belongs to.
+// The scanner's results: a node type (a start tag gives NT_ELEMENT), an end tag,
+// ill-formed markup or the end of the text.
 enum ScanType {
     kEndOfText = -2,
     kIllFormed = -1,
@@ -170,8 +171,9 @@ template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, bool* empty
 
 // The scanner is the parser's hot loop and is written for the machine: one table
 // lookup classifies a unit, every run that cannot end the node is passed in a tight
-// inner loop, nothing is allocated except a start tag's name (into a string the
-// caller reuses) and an error message, and nothing is called through a pointer.
+// inner loop, nothing is allocated except a start tag's or target's name (into a
+// string the caller reuses) and an error message, and nothing is called through a
+// pointer.
 //
 // The kind of node is told by its first units: text, whitespace, or after '<' a start
 // tag, an end tag, "<?", "<!--", "<![C" (the rest of "CDATA[" is not examined), a
@@ -248,22 +250,21 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
             end = terminatorEnd(doc, nameEnd, "?", 2);
         } else if (c == '!') {
             const unsigned d = doc[i + 1];
+            // "<!-" then '-' opens a comment, "<![" then 'C' a CDATA section.
+            const auto section = [&](unsigned letter, int t, const char* lead,
+                                     const wchar16* name) {
+                if (doc[i + 2] == letter) {
+                    type = t;
+                    end = terminatorEnd(doc, i + 3, lead, 3);
+                } else {
+                    bad = i + 3;
+                    what = name;
+                }
+            };
             if (d == '-') {
-                if (doc[i + 2] == '-') {
-                    type = kComment;
-                    end = terminatorEnd(doc, i + 3, "--", 3);
-                } else {
-                    bad = i + 3;
-                    what = W16("comment tag");
-                }
+                section('-', kComment, "--", W16("comment tag"));
             } else if (d == '[' && !inDeclaration) {
-                if (doc[i + 2] == 'C') {
-                    type = kCData;
-                    end = terminatorEnd(doc, i + 3, "]]", 3);
-                } else {
-                    bad = i + 3;
-                    what = W16("tag");
-                }
+                section('C', kCData, "]]", W16("tag"));
             } else if (d == 'D' && !inDeclaration) {
                 inDeclaration = true;
                 end = i + 1; // the declaration state begins after the 'D'
