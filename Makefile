@@ -1,21 +1,26 @@
 # make test: install what is missing, then build and test the Windows DLL (under
-# Wine), the Linux library, and the Linux library under ASan/UBSan.
+# Wine), the Linux library, and the Linux library under ASan/UBSan; then build the
+# fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan
+FUZZ_TARGETS := markup_parse
+FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 export LANG := C.UTF-8
 export LC_ALL := C.UTF-8
 
-.PHONY: test deps build $(addprefix test-,$(PRESETS)) $(addprefix build-,$(PRESETS)) bench clean
+.PHONY: test deps build $(addprefix test-,$(PRESETS) fuzz) $(addprefix build-,$(PRESETS) fuzz) \
+	bench clean
 
 test: deps
 	@for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p || exit 1; done
+	@$(MAKE) --no-print-directory test-fuzz
 
 deps:
 	@bash scripts/install-deps.sh
 
 build: deps $(addprefix build-,$(PRESETS))
 
-$(addprefix build-,$(PRESETS)): build-%:
+$(addprefix build-,$(PRESETS) fuzz): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
@@ -24,6 +29,19 @@ test-windows: build-windows
 
 test-linux test-linux-asan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
+
+# The session writes what it finds into a scratch corpus emptied first, so the run
+# depends on the seed and the committed corpus alone. A failing run prints its log.
+test-fuzz: build-fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	    bin=build/fuzz/bin/fuzz_$$t; work=build/fuzz/work/$$t; log=build/fuzz/$$t.log; \
+	    rm -rf $$work && mkdir -p $$work; \
+	    $$bin -runs=0 fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
+	    echo "fuzz_$$t: corpus replayed, $$(ls fuzz/corpus/$$t | wc -l) inputs"; \
+	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 -dict=fuzz/$$t.dict \
+	        $$work fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
+	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
+	done
 
 bench: deps build-linux
 	@for b in build/linux/bin/bench_*; do [ -x "$$b" ] && "$$b" || true; done

@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64
     googletest libbenchmark-dev libspdlog-dev
+    libclang-rt-14-dev libpugixml-dev shared-mime-info
 )
 
 missing=()

@@ -16,7 +16,9 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN18ZvFileOutputStream5writeEPKvj
     _ZN3VTQ9VTQLogger8InstanceEv _ZN3VTQ9VTQLogger7InitLogEPKw _ZN3VTQ9VTQLogger9LogWaringEPKwz
     _Z9mp_enableb _Z8mp_allocy _Z7mp_freePv _Z7mp_sizePKv _Z10mp_reallocPvy
-    _Z18mp_set_report_hookPFvPKwE)
+    _Z18mp_set_report_hookPFvPKwE
+    _ZN7CMarkupC1Ev _ZN7CMarkup10x_ParseDocEv _ZN7CMarkup8PosArray7ReleaseEv
+    _ZN7CMarkup11SavedPosMap4HashEPKw)
 if(NOT WINDOWS)
     # size_t is unsigned long there, and the wide character char16_t.
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")

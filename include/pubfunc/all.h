@@ -7,3 +7,4 @@
 #include <pubfunc/zvbytearray.h>
 #include <pubfunc/zvstring.h>
 #include <pubfunc/zvtextcodec.h>
+#include <pubfunc/markup.h>

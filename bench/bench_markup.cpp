@@ -1,0 +1,116 @@
+// CMarkup::SetDoc against pugixml's load_buffer (parse_default) on three documents:
+// the freedesktop.org MIME database (about 2 MB, skipped when the file is missing),
+// a generated wide and shallow one and a generated deep one. Each library gets the
+// text in its own form: UTF-16 for CMarkup, UTF-8 for pugixml. Counters give
+// documents and elements per second; the ratio table follows the runs.
+#include <pubfunc/markup.h>
+#include <pubfunc/zvstring.h>
+
+#include "bench_ratio.h"
+
+#include <pugixml.hpp>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Doc {
+    std::string utf8;
+    wstring16 utf16;
+    long elements = 0;
+};
+
+Doc makeDoc(std::string utf8) {
+    Doc d;
+    const ZvString s = ZvString::fromUtf8(utf8.data(), int(utf8.size()));
+    d.utf16.assign(s.constString(), s.constString() + s.size());
+    d.utf8 = std::move(utf8);
+    pugi::xml_document doc;
+    doc.load_buffer(d.utf8.data(), d.utf8.size());
+    std::vector<pugi::xml_node> todo(1, doc);
+    while (!todo.empty()) {
+        const pugi::xml_node n = todo.back();
+        todo.pop_back();
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+            if (c.type() == pugi::node_element) {
+                ++d.elements;
+                todo.push_back(c);
+            }
+    }
+    return d;
+}
+
+const char* const kRealPath = "/usr/share/mime/packages/freedesktop.org.xml";
+
+const Doc& realDoc() {
+    static const Doc d = [] {
+        std::ifstream in(kRealPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return makeDoc(text.str());
+    }();
+    return d;
+}
+
+// 50,000 items with three attributes each and a little text, under one root.
+const Doc& wideDoc() {
+    static const Doc d = [] {
+        std::string t = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<items>\n";
+        for (int i = 0; i < 50000; ++i)
+            t += "  <item id=\"" + std::to_string(i) + "\" name=\"item " + std::to_string(i) +
+                 "\" kind='plain'>text &amp; more</item>\n";
+        return makeDoc(t + "</items>\n");
+    }();
+    return d;
+}
+
+// One chain of 10,000 nested elements, each with an attribute and some text.
+const Doc& deepDoc() {
+    static const Doc d = [] {
+        std::string t;
+        for (int i = 0; i < 10000; ++i)
+            t += "<level depth=\"" + std::to_string(i) + "\">text ";
+        for (int i = 0; i < 10000; ++i)
+            t += "</level>";
+        return makeDoc(t);
+    }();
+    return d;
+}
+
+template <bool kPugixml> void Parse(benchmark::State& state, const Doc& (*doc)()) {
+    const Doc& d = doc();
+    if (d.utf8.empty()) return state.SkipWithError("document missing");
+    CMarkup m;
+    pugi::xml_document x;
+    for (auto _ : state) {
+        if (kPugixml)
+            benchmark::DoNotOptimize(x.load_buffer(d.utf8.data(), d.utf8.size(),
+                                                   pugi::parse_default, pugi::encoding_utf8));
+        else
+            benchmark::DoNotOptimize(m.SetDoc(d.utf16));
+    }
+    state.counters["docs/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["elements/s"] =
+        benchmark::Counter(double(d.elements), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+const bool registered = [] {
+    const std::pair<const char*, const Doc& (*)()> docs[] = {
+        {"real", realDoc}, {"wide", wideDoc}, {"deep", deepDoc}};
+    for (const auto& d : docs) {
+        const std::string name = d.first;
+        benchmark::RegisterBenchmark((name + "/pubfunc").c_str(), Parse<false>, d.second)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((name + "/pugixml").c_str(), Parse<true>, d.second)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
+
+} // namespace
+
+PUBFUNC_BENCH_MAIN()

@@ -1,0 +1,257 @@
+// CMarkup: an XML document kept as one UTF-16 text with an index of its elements.
+#pragma once
+
+#include <pubfunc/export.h>
+
+// The document is one UTF-16 text (docText) and, beside it, an array of element
+// records (ElemPos) that say where each element's start tag, content and end tag lie
+// in the text and how the elements hang together. Nothing else is materialised:
+// text, comments, attributes and the like are found by scanning the text again.
+//
+// Contract shared by every member:
+// - Offsets and lengths count 16-bit units of docText, as int. A document must stay
+//   shorter than INT_MAX units.
+// - String arguments are MCD_CSTR: one pointer to a terminated UTF-16 text, which may
+//   be null; each member says what null means.
+// - Parsing never fails as such: every text yields a complete, navigable index, and
+//   the first problem met is described in GetError(). The index holds what an
+//   element record can hold; markup beyond that is treated as ill-formed and left
+//   out of the index, with its own message:
+//     "Element tag at offset %d too long"       a start tag over 4,194,303 units
+//     "Element end tag at offset %d too long"   an end tag over 1,023 units
+//     "Element '%s' at offset %d nested too deeply"   a level over 65,535
+//   (the top level is level 0, so 65,536 nested elements fit).
+// - Nothing recurses on the machine stack, however deep the document.
+// - Allocation failure escapes as std::bad_alloc; the object stays destructible.
+// - One object serves one thread at a time; objects share nothing.
+class PUBFUNC_API CMarkup {
+public:
+    // A by-value string argument: one pointer to a terminated UTF-16 text, or null.
+    // It refers to the caller's text, which must outlive the call.
+    struct MCD_CSTR {
+        MCD_CSTR() : text(nullptr) {}
+        MCD_CSTR(const wchar16* s) : text(s) {}
+        MCD_CSTR(const wstring16& s) : text(s.c_str()) {}
+        operator const wchar16*() const { return text; }
+        const wchar16* text;
+    };
+
+    // Node types, as returned by GetNodeType.
+    enum NodeTypes {
+        NT_ELEMENT = 1,
+        NT_TEXT = 2,
+        NT_WHITESPACE = 4,
+        NT_CDATA_SECTION = 8,
+        NT_PROCESSING_INSTRUCTION = 16,
+        NT_COMMENT = 32,
+        NT_DOCUMENT_TYPE = 64,
+        NT_LONE_END_TAG = 128,
+        NT_NODE_ERROR = 0x8000
+    };
+    // Node and insertion flags.
+    enum NodeFlags {
+        NF_WITH_CDATA = 1,
+        NF_NO_LINES = 2,
+        NF_XHTML_SPACE = 4,
+        NF_WITH_REFS = 8,
+        NF_NO_END = 16,
+        NF_ESCAPE_QUOTES = 0x100,
+        NF_REPLACE = 0x1000,
+        NF_INSERT = 0x2000,
+        NF_CHILD = 0x4000,
+        NF_EMPTY_ELEMENT = 0x10000 // set by the parser on a start tag ending in "/>"
+    };
+    // Document flags: tag and attribute names compare without regard to A-Z/a-z case.
+    // Every other bit is kept and returned unchanged.
+    enum DocFlags { DF_IGNORE_CASE = 8 };
+    // Element flags, in the high bits of ElemPos::flags.
+    enum ElemFlags {
+        EP_DELETED = 0x20000,            // record released; its flags word is exactly this
+        EP_FIRST_CHILD = 0x80000,        // first child of its parent
+        EP_NOT_ENDED = 0x100000,         // no end tag (unterminated, or written without one)
+        EP_CONTENT_ILLFORMED = 0x200000, // the content holds a parse error
+        EP_DOC_ILLFORMED = 0x800000      // on the record a parse started at: an error was met
+    };
+    // Scanner token flags: a copy of the document flags plus TF_QUOTED.
+    enum TokenFlags { TF_QUOTED = 0x8000 };
+    // Saved-position entry flags.
+    enum SavedPosFlags {
+        SP_MAIN = 1,  // pos is the main position
+        SP_CHILD = 2, // pos is the child position (neither: the parent position)
+        SP_USED = 4,  // the entry holds a name
+        SP_LAST = 8   // last entry of its bucket array
+    };
+
+    // One element: eight 32-bit words. Record 0 is the document's virtual root.
+    struct ElemPos {
+        int start;               // offset of the '<' of the start tag
+        int length;              // start tag through end of end tag
+        unsigned int tagLengths; // low 22 bits start-tag length, high 10 bits end-tag length
+        int flags;               // low 16 bits nesting level, high bits ElemFlags
+        int parent;              // 0 for top-level elements
+        int firstChild;          // 0 if none
+        int nextSibling;         // 0 for the last child; in a released record, the next released
+        int prevSibling;         // previous sibling; the first child holds the LAST child
+
+        static constexpr int maxStartTagLen = 0x3FFFFF;
+        static constexpr int maxEndTagLen = 0x3FF;
+        static constexpr int maxLevel = 0xFFFF;
+
+        int StartTagLen() const { return int(tagLengths & 0x3FFFFFu); }
+        int EndTagLen() const { return int(tagLengths >> 22); }
+        void SetStartTagLen(int n) { tagLengths = (tagLengths & ~0x3FFFFFu) | unsigned(n); }
+        void SetEndTagLen(int n) { tagLengths = (tagLengths & 0x3FFFFFu) | (unsigned(n) << 22); }
+        int Level() const { return flags & 0xFFFF; }
+        void SetLevel(int level) { flags = (flags & ~0xFFFF) | level; }
+        int ContentStart() const { return start + StartTagLen(); }
+        int ContentLen() const { return length - StartTagLen() - EndTagLen(); }
+        int EndOffset() const { return start + length; }
+        bool IsEmptyElement() const { return StartTagLen() == length; }
+    };
+
+    // One parsed or to-be-inserted node.
+    struct NodePos {
+        NodePos() : nodeType(0), start(0), length(0), nodeFlags(0) {}
+        int nodeType;
+        int start;
+        int length;
+        int nodeFlags;
+        wstring16 text; // start-tag or target name, error message, or markup to insert
+    };
+
+    // Scanner state over a text.
+    struct TokenPos {
+        TokenPos(const wchar16* text, int flags)
+            : left(0), right(-1), next(0), doc(text), tokenFlags(flags), preSpaceStart(0),
+              preSpaceLength(0) {}
+        int left;  // first unit of the current token
+        int right; // last unit, inclusive; right < left is an empty token
+        int next;  // where scanning resumes
+        const wchar16* doc;
+        int tokenFlags;
+        int preSpaceStart; // whitespace before the attribute found by x_FindAttrib
+        int preSpaceLength;
+    };
+
+    // The element records, in segments of 65,536 so that growth moves at most one
+    // segment and indexes stay valid: index >> 16 selects the segment, the low 16 bits
+    // the record. Every segment but the last in use is full.
+    struct PUBFUNC_API PosArray {
+        PosArray() : segments(nullptr), size(0), segmentSlots(0) {}
+        ~PosArray() { Release(); }
+        PosArray(const PosArray&) = delete;
+        PosArray& operator=(const PosArray&) = delete;
+
+        static constexpr int segmentBits = 16;
+        static constexpr int segmentSize = 1 << segmentBits;
+
+        ElemPos& operator[](int i) const { return segments[i >> 16][i & 0xFFFF]; }
+        int GetSize() const { return size; }
+        int SegsUsed() const { return ((size - 1) >> 16) + 1; }
+        void Clear() {
+            segments = nullptr;
+            size = 0;
+            segmentSlots = 0;
+        }
+        void Release(); // frees the segments and the table; the fields keep their values
+        void RemoveAll() {
+            Release();
+            Clear();
+        }
+
+        ElemPos** segments; // table of segmentSlots pointers, SegsUsed() of them set
+        int size;           // records addressable
+        int segmentSlots;
+    };
+
+    struct SavedPosEntry {
+        SavedPosEntry() : pos(0), entryFlags(0) {}
+        wstring16 name;
+        int pos;        // element index
+        int entryFlags; // SavedPosFlags
+    };
+
+    // Named positions: 7 buckets, each an array of entries whose used entries are
+    // packed at the front and whose last entry carries SP_LAST.
+    struct PUBFUNC_API SavedPosMap {
+        SavedPosMap() : table(nullptr) {}
+        ~SavedPosMap() { RemoveAll(); }
+        SavedPosMap(const SavedPosMap&) = delete;
+        SavedPosMap& operator=(const SavedPosMap&) = delete;
+
+        static constexpr int buckets = 7;
+
+        void RemoveAll() {
+            if (table) Release();
+            table = nullptr;
+        }
+        void AllocMapTable();                 // a table of 7 null buckets
+        static int Hash(const wchar16* name); // sum of the units, modulo 7
+        void Release();                       // frees every bucket array and the table
+
+        SavedPosEntry** table; // null until the first SavePos
+    };
+
+    CMarkup();                       // empty document, flags 0
+    explicit CMarkup(int docFlags);  // empty document with these flags
+    explicit CMarkup(MCD_CSTR text); // flags 0, text parsed (null = empty)
+    CMarkup(const CMarkup& other);   // deep copy, saved positions and cursor included
+    CMarkup& operator=(const CMarkup& other);
+    ~CMarkup();
+
+    // Replaces the text (a null pointer gives an empty one) and rebuilds the index;
+    // true when the result is well formed. Earlier indexes and saved positions are gone.
+    bool SetDoc(const wchar16* text);
+    bool SetDoc(const wstring16& text);
+    const wstring16& GetDoc() const { return docText; }
+    // The result of the last parse: empty, or the first problem met.
+    const wstring16& GetError() const { return errorText; }
+    // A root element, no sibling beside it, and no error met by the parse.
+    bool IsWellFormed();
+    int GetDocFlags() const { return docFlags; }
+    void SetDocFlags(int flags) { docFlags = flags; }
+    int GetNodeType() { return nodeType; }
+
+    // Stores the cursor under a name (the child position if set, else the main, else
+    // the parent) and returns to it. A null name fails. A reparse forgets every name;
+    // removing an element forgets the names saved on it.
+    bool SavePos(MCD_CSTR name);
+    bool RestorePos(MCD_CSTR name);
+
+protected:
+    wstring16 docText;
+    wstring16 errorText;
+    int parentPos = 0;  // element index of the current parent, 0 = document level
+    int mainPos = 0;    // current element, 0 = none
+    int childPos = 0;   // current child of the main element, 0 = none
+    int freePos = 1;    // next never-used record (record 0 is never handed out)
+    int deletedPos = 0; // head of the released records, chained by nextSibling
+    int nodeType = 0;   // NodeTypes of the current node, 0 = none
+    int nodeOffset = 0; // the current non-element node
+    int nodeLength = 0; // 0 when the current node is an element or there is none
+    int docFlags = 0;
+    SavedPosMap savedPosMap;
+    PosArray elemPosArray;
+
+    void InitDocFlags() { docFlags = 0; }
+    void x_SetPos(int parent, int main, int child);
+
+    // Element records.
+    bool x_AllocPosArray(int newSize = 0);
+    int x_GetFreePos() {
+        if (freePos >= elemPosArray.GetSize()) x_AllocPosArray();
+        return freePos++;
+    }
+    int x_ReleasePos(int i);
+    int x_ReleaseSubDoc(int i);
+    void x_CheckSavedPos();
+
+    // Parser and tokenizers.
+    static int x_ParseNode(TokenPos& token, NodePos& node);
+    int x_ParseElem(int iPosParent, TokenPos& token);
+    bool x_ParseDoc();
+    static bool x_FindAny(const wchar16* doc, int& n);
+    static bool x_FindName(TokenPos& token);
+    static bool x_FindAttrib(TokenPos& token, const wchar16* name, int n = 0);
+    static wstring16 x_GetToken(const TokenPos& token);
+};

@@ -1,0 +1,101 @@
+// pf::xml: the character classes and the name comparison that CMarkup's scanner
+// and tokenizers share.
+#pragma once
+
+#include "core/u16.h"
+
+#include <pubfunc/export.h>
+
+namespace pf {
+namespace xml {
+
+// Each class is one bit; a unit's bits come from one table lookup.
+enum CharClass : unsigned short {
+    kWhitespace = 1,     // space, tab, LF, CR
+    kNameDelim = 2,      // ends a name token: whitespace < > = \ / ? !
+    kTagNameEnd = 4,     // ends a tag name in the node scanner: whitespace / >
+    kNameStart = 8,      // may follow '<' to begin a start tag: A-Z _ : and every unit >= 'a'
+    kEmptyGuard = 16,    // may precede "/>" for an empty element: whitespace ' "
+    kAttrNameEnd = 32,   // ends an unquoted token where a name is expected: = whitespace > / ?
+    kValueEnd = 64,      // ends an unquoted attribute value: whitespace >
+    kNameFollower = 128, // may follow a name inside a search string: space = / [ ]
+    kTextStop = 256,     // ends a run of text: 0 < >
+    kEnd = 512,          // the 0 unit that ends the text
+    kTagStop = 1024,     // may change the state of a start tag outside a value: > =
+};
+
+struct ClassTable {
+    unsigned short bits[128];
+};
+
+constexpr ClassTable makeClassTable() {
+    ClassTable t{};
+    const char whitespace[] = " \t\n\r";
+    for (const char* p = whitespace; *p; ++p)
+        t.bits[int(*p)] |=
+            kWhitespace | kNameDelim | kTagNameEnd | kEmptyGuard | kAttrNameEnd | kValueEnd;
+    const char delims[] = "<>=\\/?!";
+    for (const char* p = delims; *p; ++p)
+        t.bits[int(*p)] |= kNameDelim;
+    t.bits[int('/')] |= kTagNameEnd | kAttrNameEnd | kNameFollower;
+    t.bits[int('>')] |= kTagNameEnd | kAttrNameEnd | kValueEnd | kTextStop | kTagStop;
+    t.bits[int('=')] |= kAttrNameEnd | kNameFollower | kTagStop;
+    t.bits[int('?')] |= kAttrNameEnd;
+    t.bits[int('\'')] |= kEmptyGuard;
+    t.bits[int('"')] |= kEmptyGuard;
+    t.bits[int(' ')] |= kNameFollower;
+    t.bits[int('[')] |= kNameFollower;
+    t.bits[int(']')] |= kNameFollower;
+    t.bits[int('<')] |= kTextStop;
+    t.bits[0] |= kTextStop | kEnd;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t.bits[c] |= kNameStart;
+    t.bits[int('_')] |= kNameStart;
+    t.bits[int(':')] |= kNameStart;
+    for (int c = 'a'; c < 128; ++c)
+        t.bits[c] |= kNameStart;
+    return t;
+}
+
+inline constexpr ClassTable kClasses = makeClassTable();
+
+// Units from 0x80 up belong to no class but kNameStart.
+inline unsigned classOf(unsigned c) {
+    return c < 128 ? kClasses.bits[c] : unsigned(kNameStart);
+}
+// For classes of ASCII units only (every class but kNameStart): one compare and one
+// lookup.
+inline bool isIn(unsigned c, unsigned mask) {
+    return c < 128 && (kClasses.bits[c] & mask);
+}
+inline bool isWhitespace(unsigned c) {
+    return isIn(c, kWhitespace);
+}
+
+// The first offset from i whose unit is in mask, which must hold kEnd. Four units a
+// round; no unit past the first one in mask is read.
+inline int skipUntil(const wchar16* doc, int i, unsigned mask) {
+    for (;; i += 4) {
+        if (isIn(doc[i], mask)) return i;
+        if (isIn(doc[i + 1], mask)) return i + 1;
+        if (isIn(doc[i + 2], mask)) return i + 2;
+        if (isIn(doc[i + 3], mask)) return i + 3;
+    }
+}
+
+// How names are matched (end tags against start tags, attribute names, element
+// searches): the n units of name equal the first n units of pattern, compared
+// exactly or with A-Z taken as a-z, and pattern ends there or goes on with a
+// follower, so "a/x" or "a[1]" matches a name "a". The name holds no 0 unit, so a
+// shorter pattern fails at its terminator and is never read past it.
+inline bool nameMatches(const wchar16* name, int n, const wchar16* pattern, bool noCase) {
+    for (int i = 0; i < n; ++i) {
+        const u16::unit a = u16::unit(name[i]), b = u16::unit(pattern[i]);
+        if (a != b && (!noCase || u16::toLower(a) != u16::toLower(b))) return false;
+    }
+    const unsigned after = pattern[n];
+    return !after || (classOf(after) & kNameFollower);
+}
+
+} // namespace xml
+} // namespace pf

@@ -1,0 +1,90 @@
+// A CMarkup with its internals in reach, and the structural check of its element
+// index that the white-box tests and the fuzz target apply after a parse.
+#pragma once
+
+#include <pubfunc/markup.h>
+
+#include <string>
+#include <vector>
+
+class MarkupProbe : public CMarkup {
+public:
+    using CMarkup::childPos;
+    using CMarkup::CMarkup;
+    using CMarkup::deletedPos;
+    using CMarkup::elemPosArray;
+    using CMarkup::freePos;
+    using CMarkup::mainPos;
+    using CMarkup::parentPos;
+    using CMarkup::savedPosMap;
+    using CMarkup::x_AllocPosArray;
+    using CMarkup::x_CheckSavedPos;
+    using CMarkup::x_FindAny;
+    using CMarkup::x_FindAttrib;
+    using CMarkup::x_FindName;
+    using CMarkup::x_GetFreePos;
+    using CMarkup::x_GetToken;
+    using CMarkup::x_ParseNode;
+    using CMarkup::x_ReleaseSubDoc;
+    using CMarkup::x_SetPos;
+
+    const ElemPos& rec(int i) const { return elemPosArray[i]; }
+    int records() const { return freePos; }
+};
+
+// The first broken rule of the index after a parse, or "" when it holds:
+// - record 0 spans the text; every record handed out is reached exactly once from it;
+// - every child names its parent, siblings are linked both ways, the first child holds
+//   the last one as prevSibling and alone carries EP_FIRST_CHILD;
+// - an element's start tag runs from '<' to '>', its end tag (if any) from "</" to '>',
+//   siblings follow each other and children lie inside their parent's content;
+// - levels grow downwards; the well-formedness test agrees with the message.
+// The walk keeps its own stack, so any depth is checked.
+inline std::string checkIndex(const MarkupProbe& m) {
+    typedef CMarkup::ElemPos ElemPos;
+    const wstring16& text = m.GetDoc();
+    const int textLen = int(text.size());
+    const ElemPos& root = m.rec(0);
+    if (root.start != 0 || root.length != textLen || root.tagLengths != 0)
+        return "record 0 does not span the text";
+    std::vector<char> seen(size_t(m.records()), 0);
+    std::vector<int> parents(1, 0);
+    int reached = 0;
+    while (!parents.empty()) {
+        const int p = parents.back();
+        parents.pop_back();
+        const ElemPos& pe = m.rec(p);
+        const int from = p ? pe.ContentStart() : 0;
+        const int to = p ? from + pe.ContentLen() : textLen;
+        int prev = 0, last = from;
+        for (int c = pe.firstChild; c; prev = c, c = m.rec(c).nextSibling) {
+            if (c <= 0 || c >= m.records() || seen[size_t(c)]) return "record reached twice";
+            seen[size_t(c)] = 1;
+            ++reached;
+            const ElemPos& e = m.rec(c);
+            const int stl = e.StartTagLen(), etl = e.EndTagLen();
+            if (e.parent != p) return "child does not name its parent";
+            if ((e.flags & CMarkup::EP_DELETED) != 0) return "released record linked";
+            if (((e.flags & CMarkup::EP_FIRST_CHILD) != 0) != (prev == 0))
+                return "EP_FIRST_CHILD not on the first child alone";
+            if (prev && e.prevSibling != prev) return "prevSibling broken";
+            if (!e.nextSibling && m.rec(pe.firstChild).prevSibling != c)
+                return "first child does not hold the last";
+            if (e.start < last || stl < 3 || e.length < stl + etl || e.EndOffset() > to)
+                return "element outside its parent's content or overlapping";
+            if (text[size_t(e.start)] != '<' || text[size_t(e.start + stl - 1)] != '>')
+                return "start tag not from '<' to '>'";
+            if (etl && (etl < 3 || text[size_t(e.EndOffset() - etl)] != '<' ||
+                        text[size_t(e.EndOffset() - etl + 1)] != '/' ||
+                        text[size_t(e.EndOffset() - 1)] != '>'))
+                return "end tag not from \"</\" to '>'";
+            if (p && e.Level() <= pe.Level()) return "level not below the parent's";
+            last = e.EndOffset();
+            if (e.firstChild) parents.push_back(c);
+        }
+    }
+    if (reached != m.records() - 1) return "records handed out but not linked";
+    if (m.GetError().empty() != const_cast<MarkupProbe&>(m).IsWellFormed())
+        return "message and well-formedness disagree";
+    return "";
+}
