@@ -1,9 +1,8 @@
 // ZvString against std::u16string (append, copy, search) and against glibc's
-// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text). Prints a ratio table
-// after the runs: peer time / library time, so above 1 means the library is faster.
+// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text), with a ratio table.
 #include <pubfunc/zvtextcodec.h>
 
-#include <benchmark/benchmark.h>
+#include "bench_ratio.h"
 
 #include <iconv.h>
 
@@ -152,56 +151,20 @@ void FromUtf8_Iconv(benchmark::State& state) {
     iconvRun(state, "UTF-16LE", "UTF-8", in.data(), in.size(), in.size() * 2 + 16);
 }
 
-BENCHMARK(Append_ZvString)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Append_U16String)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Copy_ZvString);
-BENCHMARK(Copy_U16String);
-BENCHMARK(IndexOf_ZvString)->Unit(benchmark::kMicrosecond);
-BENCHMARK(IndexOf_U16String)->Unit(benchmark::kMicrosecond);
-BENCHMARK(ToUtf8_ZvString)->Unit(benchmark::kMicrosecond);
-BENCHMARK(ToUtf8_Iconv)->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_ZvString)->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_Codec)->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_Iconv)->Unit(benchmark::kMicrosecond);
-
-// Keeps each benchmark's CPU time per iteration (ns), for the ratio table: CPU
-// time, since the machine's cores may be shared with other work. With
-// --benchmark_repetitions the median is kept.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ns;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
-            if (r.run_type == Run::RT_Aggregate && !median) continue;
-            if (!median && r.repetitions > 1) continue;
-            ns[r.run_name.function_name] =
-                r.GetAdjustedCPUTime() * (r.time_unit == benchmark::kMicrosecond ? 1e3 : 1.0);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const char* pairs[][3] = {
-        {"append 1M units", "Append_ZvString", "Append_U16String"},
-        {"copy 1M units", "Copy_ZvString", "Copy_U16String"},
-        {"indexOf 8 in 1M", "IndexOf_ZvString", "IndexOf_U16String"},
-        {"toUtf8 1 MiB", "ToUtf8_ZvString", "ToUtf8_Iconv"},
-        {"UTF-8 to UTF-16 (fromUtf8)", "FromUtf8_ZvString", "FromUtf8_Iconv"},
-        {"UTF-8 to UTF-16 (codec)", "FromUtf8_Codec", "FromUtf8_Iconv"},
-    };
-    std::printf("\n%-28s %14s %14s %8s\n", "case", "library ns", "peer ns", "peer/lib");
-    for (const auto& p : pairs) {
-        const auto lib = reporter.ns.find(p[1]), peer = reporter.ns.find(p[2]);
-        if (lib == reporter.ns.end() || peer == reporter.ns.end()) continue;
-        std::printf("%-28s %14.0f %14.0f %8.2f\n", p[0], lib->second, peer->second,
-                    peer->second / lib->second);
-    }
-    return 0;
-}
+BENCHMARK(Append_ZvString)->Name("append_1M_units/pubfunc")->Unit(benchmark::kMicrosecond);
+BENCHMARK(Append_U16String)->Name("append_1M_units/u16string")->Unit(benchmark::kMicrosecond);
+BENCHMARK(Copy_ZvString)->Name("copy_1M_units/pubfunc");
+BENCHMARK(Copy_U16String)->Name("copy_1M_units/u16string");
+BENCHMARK(IndexOf_ZvString)->Name("indexOf_8_in_1M/pubfunc")->Unit(benchmark::kMicrosecond);
+BENCHMARK(IndexOf_U16String)->Name("indexOf_8_in_1M/u16string")->Unit(benchmark::kMicrosecond);
+BENCHMARK(ToUtf8_ZvString)->Name("toUtf8_1MiB/pubfunc")->Unit(benchmark::kMicrosecond);
+BENCHMARK(ToUtf8_Iconv)->Name("toUtf8_1MiB/iconv")->Unit(benchmark::kMicrosecond);
+BENCHMARK(FromUtf8_ZvString)
+    ->Name("utf8_to_utf16_1MiB/pubfunc-fromUtf8")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(FromUtf8_Codec)->Name("utf8_to_utf16_1MiB/pubfunc-codec")->Unit(benchmark::kMicrosecond);
+BENCHMARK(FromUtf8_Iconv)->Name("utf8_to_utf16_1MiB/iconv")->Unit(benchmark::kMicrosecond);
+
+PUBFUNC_BENCH_MAIN()
