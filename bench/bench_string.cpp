@@ -164,15 +164,20 @@ BENCHMARK(FromUtf8_ZvString)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FromUtf8_Codec)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FromUtf8_Iconv)->Unit(benchmark::kMicrosecond);
 
-// Keeps each run's CPU time per iteration (ns) by name, for the ratio table: CPU
-// time, since the machine's cores may be shared with other work.
+// Keeps each benchmark's CPU time per iteration (ns), for the ratio table: CPU
+// time, since the machine's cores may be shared with other work. With
+// --benchmark_repetitions the median is kept.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ns;
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            ns[r.benchmark_name()] =
+        for (const Run& r : runs) {
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.run_type == Run::RT_Aggregate && !median) continue;
+            if (!median && r.repetitions > 1) continue;
+            ns[r.run_name.function_name] =
                 r.GetAdjustedCPUTime() * (r.time_unit == benchmark::kMicrosecond ? 1e3 : 1.0);
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };

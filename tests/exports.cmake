@@ -14,13 +14,18 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN8ZvStringC1EPKt _ZNK8ZvString7indexOfERKS_i _ZNK8ZvString6toUtf8Ev
     _ZN8ZvString13replaceNoCaseERKS_S1_ _ZNK11ZvTextCodec9toUnicodeEPKciPi
     _ZN18ZvFileOutputStream5writeEPKvj
+    _ZN3VTQ9VTQLogger8InstanceEv _ZN3VTQ9VTQLogger7InitLogEPKw _ZN3VTQ9VTQLogger9LogWaringEPKwz
+    _Z9mp_enableb _Z8mp_allocy _Z7mp_freePv _Z7mp_sizePKv _Z10mp_reallocPvy
+    _Z18mp_set_report_hookPFvPKwE
     _ZN7CMarkupC1Ev _ZN7CMarkup10x_ParseDocEv _ZN7CMarkup8PosArray7ReleaseEv
-    _ZN7CMarkup11SavedPosMap4HashEPKDs)
-if(WINDOWS)
-    string(REPLACE "PKDs" "PKw" required "${required}") # wchar16 is wchar_t there
-else()
+    _ZN7CMarkup11SavedPosMap4HashEPKw)
+if(NOT WINDOWS)
+    # size_t is unsigned long there, and the wide character char16_t.
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
+    string(REPLACE "mp_allocy" "mp_allocm" required "${required}")
+    string(REPLACE "mp_reallocPvy" "mp_reallocPvm" required "${required}")
+    string(REPLACE "PKw" "PKDs" required "${required}")
 endif()
 foreach(name IN LISTS required)
     if(NOT dump MATCHES "[ \t]${name}[\r\n]")

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <pubfunc/export.h>
+#include <pubfunc/mempool.h>
 #include <pubfunc/zvglobal.h>
 #include <pubfunc/zvbytearray.h>
 #include <pubfunc/zvstring.h>

@@ -153,7 +153,6 @@ public:
 private:
     explicit ZvString(Data* adopt) : d(adopt) {}
     void swap(ZvString& o);
-    static void freeData(Data*& x);
     static Data* shared_null();
     static Data* shared_empty();
     static int grow(int n);

@@ -183,12 +183,12 @@ void formatFloat(wstring16& out, const Spec& spec, wchar16 conv, double x) {
     int precision = spec.precision < 0 ? 6 : spec.precision;
     std::string body;
     if (conv == 'a' || conv == 'A') {
-        char buf[64];
-        if (spec.precision < 0)
-            std::snprintf(buf, sizeof buf, upper ? "%.13A" : "%.13a", std::fabs(x));
-        else
-            std::snprintf(buf, sizeof buf, upper ? "%.*A" : "%.*a", spec.precision, std::fabs(x));
-        body = buf;
+        // Room for every digit a precision (at most the field cap) asks for.
+        const int digits = spec.precision < 0 ? 13 : spec.precision;
+        body.resize(size_t(digits) + 32);
+        const int n =
+            std::snprintf(&body[0], body.size(), upper ? "%.*A" : "%.*a", digits, std::fabs(x));
+        body.resize(n > 0 ? size_t(n) : 0);
     } else if (!std::isfinite(x)) {
         body = specialText(x, precision, conv);
     } else {
@@ -220,13 +220,16 @@ void formatText(wstring16& out, const Spec& spec, const wstring16& text) {
     emitField(out, spec, "", text, spec.zero && !spec.left);
 }
 
+// Widths and precisions, written or passed through *, are capped: every text the
+// library formats is cut far below the cap, and a wild value (a garbage * argument)
+// must not cost gigabytes of padding or digits.
+constexpr int kMaxField = 1 << 16;
+
 int readNumber(const wchar16*& p) {
     int n = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (n < 100000000) n = n * 10 + (*p - '0'); // wider fields are nonsense; cap them
-        ++p;
-    }
-    return n;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        n = n < kMaxField ? n * 10 + (*p - '0') : kMaxField;
+    return n < kMaxField ? n : kMaxField;
 }
 
 } // namespace
@@ -271,6 +274,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
                 spec.left = true;
                 spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
             }
+            if (spec.width > kMaxField) spec.width = kMaxField;
             ++p;
         } else {
             spec.width = readNumber(p);
@@ -280,6 +284,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             if (*p == '*') {
                 spec.precision = va_arg(ap, int);
                 if (spec.precision < 0) spec.precision = -1;
+                if (spec.precision > kMaxField) spec.precision = kMaxField;
                 ++p;
             } else {
                 spec.precision = readNumber(p);

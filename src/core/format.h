@@ -10,7 +10,8 @@
 // runtime's shape: exponents of at least three digits (1.500000e+000), ties
 // rounded away from zero in decimal, and infinities and NaNs spelled 1.#INF,
 // 1.#QNAN and -1.#IND. A null %s prints "(null)". An unknown conversion prints the
-// character itself; %n writes nothing and stores nothing.
+// character itself; %n writes nothing and stores nothing. Widths and precisions
+// above 65,536 count as 65,536.
 #pragma once
 
 #include <pubfunc/export.h>

@@ -120,11 +120,6 @@ int ZvString::grow(int n) {
     return pf::string::grow(n);
 }
 
-void ZvString::freeData(Data*& x) {
-    zvFree(x);
-    x = nullptr;
-}
-
 namespace {
 void release(Data* x) {
     if (!x->ref.deref()) zvFree(x);

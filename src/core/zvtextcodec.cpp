@@ -2,7 +2,7 @@
 #include <pubfunc/zvtextcodec.h>
 
 #include "platform/codepage.h"
-#include "platform/file.h"
+#include "platform/fs.h"
 
 #include <climits>
 #include <cstdio>

@@ -12,7 +12,6 @@
 #include "core/format.h"
 #include "diag/logger_internal.h"
 #include "platform/codepage.h"
-#include "platform/file.h"
 #include "platform/fs.h"
 
 #include <atomic>
@@ -72,21 +71,12 @@ bool fileExists(const wstring16& path) {
     return f != nullptr;
 }
 
-// Formats into a text of at most kTextLimit units, ending at the first 0 unit, as
-// a zeroed 4,092-unit buffer filled by a counted printf would.
-wstring16 limitedFormat(const wchar16* format, va_list args) {
-    wstring16 text = pf::vformat(format, args);
+// Cuts formatted text to at most kTextLimit units, ending at the first 0 unit, as
+// a zeroed 4,092-unit buffer filled by a counted printf would hold it.
+wstring16 limited(wstring16 text) {
     const size_t zero = text.find(wchar16(0));
     const size_t n = zero < kTextLimit ? zero : kTextLimit;
     if (text.size() > n) text.resize(n);
-    return text;
-}
-
-wstring16 limitedFormat(const wchar16* format, ...) {
-    va_list args;
-    va_start(args, format);
-    wstring16 text = limitedFormat(format, args);
-    va_end(args);
     return text;
 }
 
@@ -137,9 +127,9 @@ int LogFile::write(const wstring16& text) {
         std::fflush(stream);
         return -1;
     }
-    line += limitedFormat(W16(" %d [pid %d] [tid %d]  %s\r\n"), millisecond,
-                          int(pf::platform::currentProcessId()),
-                          int(pf::platform::currentThreadId()), text.c_str());
+    line += limited(pf::format(W16(" %d [pid %d] [tid %d]  %s\r\n"), millisecond,
+                               int(pf::platform::currentProcessId()),
+                               int(pf::platform::currentThreadId()), text.c_str()));
     // One conversion into room for the worst case: UTF-8 takes at most three bytes
     // for each UTF-16 unit (a surrogate pair, two units, takes four).
     const int len = int(line.size());
@@ -150,8 +140,8 @@ int LogFile::write(const wstring16& text) {
         big.resize(3 * size_t(len));
         out = &big[0];
     }
-    const int n = pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, u(line.c_str()),
-                                                len, out, 3 * len);
+    const int n = pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, u(line.c_str()), len,
+                                                out, 3 * len);
     const size_t written = n > 0 ? std::fwrite(out, 1, size_t(n), stream) : 0;
     std::fflush(stream);
     return int(written);
@@ -198,7 +188,7 @@ bool VTQLogger::InitLog(const wchar16* path) {
 void VTQLogger::__Log(const wchar16* format, va_list args, int level) {
     LogFile* f = file.load(std::memory_order_acquire);
     if (!f || !f->stream) return; // unlocked peek: write() checks again under the lock
-    f->write(__GetLogLevel(level) + limitedFormat(format, args));
+    f->write(__GetLogLevel(level) + limited(pf::vformat(format, args)));
 }
 
 wstring16 VTQLogger::__GetLogLevel(int level) {
@@ -247,8 +237,14 @@ void create() {
     VTQ::s_instance.store(new (VTQ::s_storage) VTQ::VTQLogger);
 }
 
+// Closes the log and leaves a closed logger in place: code that still logs after
+// the library's clean-up ran (another thread, an exit handler registered earlier)
+// finds Instance() as it always does and its lines are dropped.
 void destroy() {
-    if (VTQ::VTQLogger* logger = VTQ::s_instance.exchange(nullptr)) logger->~VTQLogger();
+    if (VTQ::VTQLogger* logger = VTQ::s_instance.load()) {
+        logger->~VTQLogger();
+        new (logger) VTQ::VTQLogger;
+    }
 }
 
 } // namespace logger

@@ -1,10 +1,18 @@
-// Folders and files by 16-bit UTF-16 path: what the logger's open and rotation need.
+// Files and folders named by 16-bit UTF-16 paths, process and thread ids, local time.
 #pragma once
 
 #include <pubfunc/export.h>
 
+#include <cstdio>
+
 namespace pf {
 namespace platform {
+
+// Opens the file at a terminated UTF-16 path with a C runtime mode ("wb", "a+",
+// ...). Null on failure and for a null path or mode. Where the file system names
+// files in bytes (UTF-8), a path that is not well-formed UTF-16 fails rather than
+// opening a file of another name.
+FILE* openFile(const unsigned short* path, const char* mode);
 
 // The separator that joins a folder and a file name: \\ on Windows, / elsewhere.
 wchar16 pathSeparator();

@@ -1,4 +1,4 @@
-// Folders, files, ids and local time where file names are UTF-8 bytes.
+// Files, folders, ids and local time where file names are UTF-8 bytes.
 #include "platform/fs.h"
 #include "platform/utf8.h"
 
@@ -36,7 +36,14 @@ bool utf8(const unsigned short* path, std::string& out) {
 }
 } // namespace
 
-wchar16 pathSeparator() { return u'/'; }
+wchar16 pathSeparator() {
+    return u'/';
+}
+
+FILE* openFile(const unsigned short* path, const char* mode) {
+    std::string name;
+    return mode && utf8(path, name) ? std::fopen(name.c_str(), mode) : nullptr;
+}
 
 bool isDirectory(const unsigned short* path) {
     std::string name;

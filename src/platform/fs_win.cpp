@@ -1,4 +1,4 @@
-// Folders, files, ids and local time on Windows.
+// Files, folders, ids and local time on Windows.
 #include "platform/fs.h"
 
 #include <windows.h>
@@ -6,6 +6,8 @@
 #include <sys/timeb.h>
 #include <time.h>
 #include <wchar.h>
+
+#include <cstring>
 
 namespace pf {
 namespace platform {
@@ -16,7 +18,19 @@ const wchar_t* w(const unsigned short* p) {
 }
 } // namespace
 
-wchar16 pathSeparator() { return L'\\'; }
+wchar16 pathSeparator() {
+    return L'\\';
+}
+
+FILE* openFile(const unsigned short* path, const char* mode) {
+    if (!path || !mode) return nullptr;
+    wchar_t wideMode[16];
+    const size_t n = std::strlen(mode);
+    if (n >= sizeof wideMode / sizeof wideMode[0]) return nullptr;
+    for (size_t i = 0; i <= n; ++i)
+        wideMode[i] = static_cast<unsigned char>(mode[i]);
+    return _wfopen(w(path), wideMode);
+}
 
 bool isDirectory(const unsigned short* path) {
     const DWORD attributes = GetFileAttributesW(w(path));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <string>
@@ -77,10 +78,11 @@ TEST(Format, FloatingPointInTheRuntimesShape) {
     CHECK_FORMAT("1.#INF00|-1.#INF00|1.#QNAN0|1.#INF", "%f|%f|%f|%g", INFINITY, -INFINITY, NAN,
                  INFINITY);
     CHECK_FORMAT("1.#QNAN0e+000|001.$|    -1.#IO", "%e|%05.1f|%10.3f", NAN, INFINITY, -NAN);
-    CHECK_FORMAT("0x1.0000000000000p+0", "%a", 1.0);
+    CHECK_FORMAT("0x1.0000000000000p+0|0X1.8P+1", "%a|%.1A", 1.0, 3.0);
+    EXPECT_EQ(pf::format(W16("%.60a"), 1.0).size(), 67u); // every requested digit
 }
 
-TEST(Format, SnprintfContract) {
+TEST(Format, SnprintfContractAndFieldCap) {
     wchar16 buf[8];
     auto run = [&](size_t count, const wchar16* fmt, ...) {
         for (wchar16& c : buf)
@@ -98,5 +100,7 @@ TEST(Format, SnprintfContract) {
     EXPECT_EQ(run(4, W16("abcdef")), -1); // cut to the count, not terminated
     EXPECT_EQ(narrow(wstring16(buf, 5)), "abcd#");
     EXPECT_EQ(run(4, nullptr), -1);
-    EXPECT_EQ(pf::format(W16("%s"), W16("")).size(), 0u);
+    // A wild width or precision is capped rather than allocated.
+    EXPECT_EQ(pf::format(W16("%*d|%.*d|%999999999s"), INT_MAX, 1, INT_MAX, 1, W16("")).size(),
+              3 * 65536u + 2);
 }

@@ -9,44 +9,24 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#define dlopen(name, flags) LoadLibraryA(name)
+#define dlsym(module, name) reinterpret_cast<void*>(GetProcAddress(module, name))
+#define dlclose(module) (FreeLibrary(module) ? 0 : 1)
+#define loaded(name) (GetModuleHandleA(name) != nullptr)
 using Module = HMODULE;
-static Module load(const char* name) {
-    return LoadLibraryA(name);
-}
-static void* sym(Module m, const char* n) {
-    return reinterpret_cast<void*>(GetProcAddress(m, n));
-}
-static bool unload(Module m) {
-    return FreeLibrary(m) != FALSE;
-}
-static bool stillLoaded(const char* name) {
-    return GetModuleHandleA(name) != nullptr;
-}
+static const char kHere[] = "";
 #else
 #include <dlfcn.h>
-using Module = void*;
-static Module load(const char* name) {
-    std::string path = std::string("./") + name;
-    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-static void* sym(Module m, const char* n) {
-    return dlsym(m, n);
-}
-static bool unload(Module m) {
-    return dlclose(m) == 0;
-}
-static bool stillLoaded(const char* name) {
-    std::string path = std::string("./") + name;
-    void* h = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+static bool loaded(const char* name) {
+    void* h = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
     if (h) dlclose(h);
     return h != nullptr;
 }
+using Module = void*;
+static const char kHere[] = "./";
 #endif
 
 static std::vector<std::string> s_unloaded;
-static void onUnload(const char* name) {
-    s_unloaded.push_back(name);
-}
 
 static int fail(const char* what) {
     std::printf("frame_host: %s\n", what);
@@ -55,22 +35,21 @@ static int fail(const char* what) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return fail("usage: frame_host PROBE");
-    if (genEventId() != 1) return fail("first event id is not 1");
-    if (genEventId() != 2) return fail("second event id is not 2");
-
-    Module probe = load(argv[1]);
+    if (genEventId() != 1 || genEventId() != 2) return fail("first event ids are not 1, 2");
+    const std::string path = kHere + std::string(argv[1]);
+    Module probe = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!probe) return fail("cannot load the probe library");
-    auto handle = reinterpret_cast<void* (*)()>(sym(probe, "probeModuleHandle"));
-    auto late = reinterpret_cast<bool (*)()>(sym(probe, "probeRegisterLate"));
-    auto trace = reinterpret_cast<void (*)(void (*)(const char*))>(sym(probe, "probeTraceUnload"));
+    auto handle = reinterpret_cast<void* (*)()>(dlsym(probe, "probeModuleHandle"));
+    auto late = reinterpret_cast<bool (*)()>(dlsym(probe, "probeRegisterLate"));
+    auto trace =
+        reinterpret_cast<void (*)(void (*)(const char*))>(dlsym(probe, "probeTraceUnload"));
     if (!handle || !late || !trace) return fail("probe exports missing");
     if (handle() != reinterpret_cast<void*>(probe))
         return fail("recorded module handle is not the library's own");
     if (!late()) return fail("late clean-up not registered");
-    trace(onUnload);
-
-    if (!unload(probe)) return fail("unload failed");
-    if (stillLoaded(argv[1])) return fail("library still loaded after unload");
+    trace([](const char* name) { s_unloaded.push_back(name); });
+    if (dlclose(probe) != 0) return fail("unload failed");
+    if (loaded(path.c_str())) return fail("library still loaded after unload");
     if (s_unloaded.empty() || s_unloaded.front() != "late")
         return fail("clean-up registered last did not run first");
     std::printf("frame_host: ok (%zu clean-ups ran)\n", s_unloaded.size());
