@@ -21,6 +21,7 @@ enum CharClass : unsigned short {
     kNameFollower = 128, // may follow a name inside a search string: space = / [ ]
     kTextStop = 256,     // ends a run of text: 0 < >
     kEnd = 512,          // the 0 unit that ends the text
+    kTagStop = 1024,     // may change the state of a start tag outside a value: > =
 };
 
 struct ClassTable {
@@ -37,8 +38,8 @@ constexpr ClassTable makeClassTable() {
     for (const char* p = delims; *p; ++p)
         t.bits[int(*p)] |= kNameDelim;
     t.bits[int('/')] |= kTagNameEnd | kAttrNameEnd | kNameFollower;
-    t.bits[int('>')] |= kTagNameEnd | kAttrNameEnd | kValueEnd | kTextStop;
-    t.bits[int('=')] |= kAttrNameEnd | kNameFollower;
+    t.bits[int('>')] |= kTagNameEnd | kAttrNameEnd | kValueEnd | kTextStop | kTagStop;
+    t.bits[int('=')] |= kAttrNameEnd | kNameFollower | kTagStop;
     t.bits[int('?')] |= kAttrNameEnd;
     t.bits[int('\'')] |= kEmptyGuard;
     t.bits[int('"')] |= kEmptyGuard;
@@ -69,6 +70,17 @@ inline bool isIn(unsigned c, unsigned mask) {
 }
 inline bool isWhitespace(unsigned c) {
     return isIn(c, kWhitespace);
+}
+
+// The first offset from i whose unit is in mask, which must hold kEnd. Four units a
+// round; no unit past the first one in mask is read.
+inline int skipUntil(const wchar16* doc, int i, unsigned mask) {
+    for (;; i += 4) {
+        if (isIn(doc[i], mask)) return i;
+        if (isIn(doc[i + 1], mask)) return i + 1;
+        if (isIn(doc[i + 2], mask)) return i + 2;
+        if (isIn(doc[i + 3], mask)) return i + 3;
+    }
 }
 
 // How names are matched (end tags against start tags, attribute names, element

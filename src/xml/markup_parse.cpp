@@ -83,9 +83,7 @@ private:
 
 // A tag name in the scanner runs up to a blank, '/' or '>'.
 inline int tagNameEnd(const wchar16* doc, int i) {
-    while (!isIn(doc[i], kTagNameEnd | kEnd))
-        ++i;
-    return i;
+    return skipUntil(doc, i, kTagNameEnd | kEnd);
 }
 
 // The next '>' that has lead (termLen - 1 units) right before it, at an offset beyond
@@ -142,8 +140,7 @@ template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, bool* empty
             while (doc[j] && doc[j] != quote && (!kIllFormedNode || doc[j] != '<'))
                 ++j;
         } else if (!afterEquals) {
-            while (doc[j] && doc[j] != '>' && doc[j] != '=' && (!kIllFormedNode || doc[j] != '<'))
-                ++j;
+            j = skipUntil(doc, j, kIllFormedNode ? kTagStop | kTextStop : kTagStop | kEnd);
         }
         passed(doc, i, j, prev, prev2);
         i = j;
@@ -207,9 +204,7 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
         }
         // Text: the unit that made it text is not a terminator; after it the text ends
         // before a '<', after a '>', or at the end.
-        ++i;
-        while (!isIn(doc[i], kTextStop))
-            ++i;
+        i = skipUntil(doc, i + 1, kTextStop);
         return found(kText, doc[i] == '>' ? i + 1 : i);
     }
 
