@@ -123,47 +123,47 @@ TEST(CMarkupNavigate, DataAndContentOfElements) {
 TEST(CMarkupNavigate, FindNodeVisitsEveryNodeOfTheParentOnce) {
     const char* doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE r [<!ELEMENT r ANY>]>"
                       "<!--c--><r>t&amp;<e/></x><![CDATA[d]]><?pi a='1'?><1/></r> ";
+    // Each step: the type found, its name, its data (elements: none) and, for an
+    // instruction, its first attribute's name and value.
     struct Step {
         int type;
         const char* name;
         const char* data;
+        const char* attrib;
+        const char* value;
     };
-    const Step top[] = {{16, "xml", "xml version=\"1.0\" encoding=\"UTF-8\""},
-                        {64, "r", "<!DOCTYPE r [<!ELEMENT r ANY>]>"},
-                        {32, "#comment", "c"},
-                        {1, "r", ""},
-                        {4, "#text", " "},
-                        {0, "", ""}};
-    const Step inside[] = {
-        {2, "#text", "t&"},     {1, "e", ""},         {128, "x", "x"}, {8, "#cdata-section", "d"},
-        {16, "pi", "pi a='1'"}, {0x8000, "", "<1/>"}, {0, "", ""}};
+    const Step top[] = {{16, "xml", "xml version=\"1.0\" encoding=\"UTF-8\"", "version", "1.0"},
+                        {64, "r", "<!DOCTYPE r [<!ELEMENT r ANY>]>", "", ""},
+                        {32, "#comment", "c", "", ""},
+                        {1, "r", nullptr, "", ""},
+                        {4, "#text", " ", "", ""},
+                        {0, "", "", "", ""}};
+    const Step inside[] = {{2, "#text", "t&", "", ""},
+                           {1, "e", nullptr, "", ""},
+                           {128, "x", "x", "", ""},
+                           {8, "#cdata-section", "d", "", ""},
+                           {16, "pi", "pi a='1'", "a", "1"},
+                           {0x8000, "", "<1/>", "", ""},
+                           {0, "", "", "", ""}};
     CMarkup m(W(doc));
-    for (const Step& s : top) {
-        ASSERT_EQ(m.FindNode(), s.type) << s.name;
-        if (!s.type) break;
-        EXPECT_EQ(A(m.GetTagName()), s.name);
-        if (s.type != 1) {
-            EXPECT_EQ(A(m.GetData()), s.data);
+    auto walk = [&m](const Step* steps) {
+        for (const Step* s = steps;; ++s) {
+            ASSERT_EQ(m.FindNode(), s->type) << s->name;
+            if (!s->type) break;
+            EXPECT_EQ(A(m.GetTagName()), s->name);
+            if (s->data) {
+                EXPECT_EQ(A(m.GetData()), s->data);
+            }
+            EXPECT_EQ(A(m.GetAttribName(0)), s->attrib);
+            EXPECT_EQ(A(m.GetAttrib(W(s->attrib))), s->value);
         }
-        if (s.type == 16) {
-            EXPECT_EQ(A(m.GetAttrib(W16("encoding"))), "UTF-8");
-            EXPECT_EQ(A(m.GetAttribName(0)), "version");
-        }
-    }
+    };
+    walk(top);
+    EXPECT_EQ(A(m.GetAttrib(W16("encoding"))), "");
     m.ResetPos();
     ASSERT_TRUE(m.FindElem());
     ASSERT_TRUE(m.IntoElem());
-    for (const Step& s : inside) {
-        ASSERT_EQ(m.FindNode(), s.type) << s.name;
-        if (!s.type) break;
-        EXPECT_EQ(A(m.GetTagName()), s.name);
-        if (s.type != 1) {
-            EXPECT_EQ(A(m.GetData()), s.data);
-        }
-        if (s.type == 16) {
-            EXPECT_EQ(A(m.GetAttrib(W16("a"))), "1");
-        }
-    }
+    walk(inside);
     // The parent's end stops the walk and leaves the cursor on the last node.
     EXPECT_EQ(m.GetNodeType(), CMarkup::NT_NODE_ERROR);
 
