@@ -74,58 +74,49 @@ void addNode(std::vector<std::string>& out, const std::string& line) {
     else
         out.push_back(line);
 }
+// Node lines: a letter for the kind and the node's data (elements and
+// instructions: the name); an element's nodes follow its line and end with "/".
+char kindOf(int type) {
+    switch (type) {
+    case CMarkup::NT_ELEMENT:
+        return 'E';
+    case CMarkup::NT_TEXT:
+    case CMarkup::NT_WHITESPACE:
+        return 'T';
+    case CMarkup::NT_CDATA_SECTION:
+        return 'K';
+    case CMarkup::NT_COMMENT:
+        return 'C';
+    case CMarkup::NT_PROCESSING_INSTRUCTION:
+        return 'P';
+    default:
+        return '?';
+    }
+}
 void nodesMarkup(CMarkup& m, std::vector<std::string>& out) {
     for (int type; (type = m.FindNode()) != 0;) {
-        switch (type) {
-        case CMarkup::NT_ELEMENT:
-            out.push_back("E" + utf8(m.GetTagName()));
-            m.IntoElem();
-            nodesMarkup(m, out);
-            m.OutOfElem();
-            out.push_back("/");
-            break;
-        case CMarkup::NT_TEXT:
-        case CMarkup::NT_WHITESPACE:
-            addNode(out, "T" + utf8(m.GetData()));
-            break;
-        case CMarkup::NT_CDATA_SECTION:
-            out.push_back("K" + utf8(m.GetData()));
-            break;
-        case CMarkup::NT_COMMENT:
-            out.push_back("C" + utf8(m.GetData()));
-            break;
-        case CMarkup::NT_PROCESSING_INSTRUCTION:
-            out.push_back("P" + utf8(m.GetTagName()));
-            break;
-        default:
-            out.push_back("?" + std::to_string(type));
-        }
+        const char kind = kindOf(type);
+        addNode(out, kind + utf8(kind == 'E' || kind == 'P' ? m.GetTagName() : m.GetData()));
+        if (kind != 'E') continue;
+        m.IntoElem();
+        nodesMarkup(m, out);
+        m.OutOfElem();
+        out.push_back("/");
     }
 }
 void nodesPugi(const pugi::xml_node& parent, std::vector<std::string>& out) {
     for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
-        switch (n.type()) {
-        case pugi::node_element:
-            out.push_back(std::string("E") + n.name());
-            nodesPugi(n, out);
-            out.push_back("/");
-            break;
-        case pugi::node_pcdata:
-            addNode(out, std::string("T") + n.value());
-            break;
-        case pugi::node_cdata:
-            out.push_back(std::string("K") + n.value());
-            break;
-        case pugi::node_comment:
-            out.push_back(std::string("C") + n.value());
-            break;
-        case pugi::node_pi:
-        case pugi::node_declaration:
-            out.push_back(std::string("P") + n.name());
-            break;
-        default:
-            out.push_back("?");
-        }
+        const pugi::xml_node_type t = n.type();
+        const char kind = t == pugi::node_element                             ? 'E'
+                          : t == pugi::node_pcdata                            ? 'T'
+                          : t == pugi::node_cdata                             ? 'K'
+                          : t == pugi::node_comment                           ? 'C'
+                          : t == pugi::node_pi || t == pugi::node_declaration ? 'P'
+                                                                              : '?';
+        addNode(out, kind + std::string(kind == 'E' || kind == 'P' ? n.name() : n.value()));
+        if (kind != 'E') continue;
+        nodesPugi(n, out);
+        out.push_back("/");
     }
 }
 
@@ -151,42 +142,29 @@ void compare(const std::string& doc) {
 // A random well-formed document: nested elements with attributes, text with
 // references and non-ASCII characters, CDATA, comments and instructions.
 std::string generate(std::mt19937& rng) {
-    const char* names[] = {"a",     "b", "item", "x:y", "\xC3\xA9l\xC3\xA9ment", "\xE4\xB8\xAD",
-                           "_n.1-2"};
+    const char* names[] = {"a", "item", "x:y", "\xC3\xA9l\xC3\xA9ment", "\xE4\xB8\xAD", "_n.1-2"};
     const char* texts[] = {"plain", " spaced ",         "&amp;&lt;&gt;", "&#65;&#x4E2D;",
                            "a>b",   "\xF0\x9F\x98\x80", "&quot;&apos;",  "\n  "};
+    const char* others[] = {"<![CDATA[<c>&amp;]]>", "<!-- c -->", "<?pi data?>"};
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-    std::string doc = pick(2) ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" : "";
-    if (pick(2)) doc += "<!--head-->";
+    std::string doc = pick(2) ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--head-->" : "";
     std::vector<std::string> open;
     int elements = 0;
-    auto attribute = [&](int i) {
-        const bool dq = pick(2);
-        std::string v = texts[pick(7)];
-        return " k" + std::to_string(i) + "=" + (dq ? "\"" : "'") + v + (dq ? "\"" : "'");
-    };
     do {
-        const int action = open.empty() ? 0 : pick(8);
-        if (action <= 1 && open.size() < 6 && elements < 40) {
-            const std::string name = names[pick(7)];
+        const int action = open.empty() ? 0 : pick(7);
+        if (action <= 1 && open.size() < 6 && elements++ < 40) {
+            const std::string name = names[pick(6)];
             doc += "<" + name;
-            for (int i = 0, n = pick(4); i < n; ++i)
-                doc += attribute(i);
-            ++elements;
-            if (pick(4) == 0) {
-                doc += "/>";
-            } else {
-                doc += ">";
-                open.push_back(name);
+            for (int i = 0, n = pick(4); i < n; ++i) {
+                const std::string quote = pick(2) ? "\"" : "'";
+                doc += " k" + std::to_string(i) + "=" + quote + texts[pick(7)] + quote;
             }
+            doc += pick(4) ? ">" : "/>";
+            if (doc.back() == '>' && doc[doc.size() - 2] != '/') open.push_back(name);
         } else if (action == 2) {
             doc += texts[pick(8)];
-        } else if (action == 3) {
-            doc += "<![CDATA[<c>&amp;]]>";
-        } else if (action == 4) {
-            doc += "<!-- c -->";
-        } else if (action == 5) {
-            doc += "<?pi data?>";
+        } else if (action <= 4) {
+            doc += others[pick(3)];
         } else {
             doc += "</" + open.back() + ">";
             open.pop_back();
