@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -54,12 +55,11 @@ bool CMarkup::ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result, in
     const long size = std::ftell(file.f);
     std::fseek(file.f, 0, SEEK_SET);
     const int bytes = size > 0 ? int(size) : 0;
-    std::vector<char> buffer(size_t(bytes) + 1);
-    if (bytes) buffer.resize(std::fread(buffer.data(), 1, size_t(bytes), file.f) + 1);
-    const int read = int(buffer.size() - 1);
-    const int units = UTF8To16(nullptr, buffer.data(), read);
+    std::unique_ptr<char[]> buffer(new char[size_t(bytes) + 1]);
+    const int read = bytes ? int(std::fread(buffer.get(), 1, size_t(bytes), file.f)) : 0;
+    const int units = UTF8To16(nullptr, buffer.get(), read);
     text.resize(size_t(units) + 1);
-    UTF8To16(&text[0], buffer.data(), read);
+    UTF8To16(&text[0], buffer.get(), read);
     text.resize(size_t(units));
     if (result) *result = pf::format(W16("%s%d bytes to %d wide chars"), W16(""), bytes, units);
     return true;
