@@ -50,9 +50,8 @@ void walkPugi(const pugi::xml_node& parent, std::vector<std::string>& out) {
         // Text and CDATA of an element without child elements; when other markup
         // sits in the content, whitespace-only text does not count.
         std::string text;
-        bool markup = false;
-        for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
-            markup |= c.type() != pugi::node_pcdata;
+        const bool markup =
+            e.find_child([](pugi::xml_node c) { return c.type() != pugi::node_pcdata; });
         if (!e.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; })) {
             for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling()) {
                 const std::string v = c.value();
@@ -175,19 +174,12 @@ std::string generate(std::mt19937& rng) {
 
 } // namespace
 
-TEST(CMarkupWalk, HandWrittenDocumentsReadAsPugixmlReadsThem_Posix) {
-    const char* docs[] = {
-        "<r/>",
-        "<r a='1' b=\"&lt;&amp;\"><c>text &amp; more</c><c/><d>x<!--c-->y<![CDATA[<z>]]></d></r>",
-        "<?xml version=\"1.0\"?><!--c--><r><?pi x?> <a>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</a>"
-        " t </r>",
-        "<r><a><b><c>deep</c></b></a><a k='&#x41;&#66;'>a>b</a></r>",
-    };
-    for (const char* d : docs)
+TEST(CMarkupWalk, DocumentsReadAsPugixmlReadsThem_Posix) {
+    for (const char* d :
+         {"<r a='1' b=\"&lt;&amp;\"><c>t &amp; u</c><c/><d>x<!--c-->y<![CDATA[<z>]]></d></r>",
+          "<?xml version=\"1.0\"?><!--c--><r><?pi x?> <a>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</a> "
+          "t </r>"})
         compare(d);
-}
-
-TEST(CMarkupWalk, GeneratedDocumentsReadAsPugixmlReadsThem_Posix) {
     std::mt19937 rng(20261206);
     for (int i = 0; i < 300; ++i)
         compare(generate(rng));
