@@ -2,7 +2,7 @@
 # Wine), the Linux library, and the Linux library under ASan/UBSan; then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan
-FUZZ_TARGETS := markup_parse
+FUZZ_TARGETS := markup_parse markup_read
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 export LANG := C.UTF-8

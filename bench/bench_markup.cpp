@@ -3,6 +3,10 @@
 // a generated wide and shallow one and a generated deep one. Each library gets the
 // text in its own form: UTF-16 for CMarkup, UTF-8 for pugixml. Counters give
 // documents and elements per second; the ratio table follows the runs.
+//
+// On the real document two more pairs: Load from disk (read, UTF-8 to UTF-16 and
+// parse) against pugixml's load_file, and a walk over every element reading its
+// name and every attribute name and value against pugixml's traversal.
 #include <pubfunc/markup.h>
 #include <pubfunc/zvstring.h>
 
@@ -10,6 +14,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -98,6 +103,68 @@ template <bool kPugixml> void Parse(benchmark::State& state, const Doc& (*doc)()
         benchmark::Counter(double(d.elements), benchmark::Counter::kIsIterationInvariantRate);
 }
 
+template <bool kPugixml> void LoadFile(benchmark::State& state) {
+    const Doc& d = realDoc();
+    if (d.utf8.empty()) return state.SkipWithError("document missing");
+    const std::string path = kRealPath;
+    const wstring16 widePath(path.begin(), path.end());
+    CMarkup m;
+    pugi::xml_document x;
+    for (auto _ : state) {
+        if (kPugixml)
+            benchmark::DoNotOptimize(x.load_file(kRealPath));
+        else
+            benchmark::DoNotOptimize(m.Load(widePath));
+    }
+    state.counters["docs/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Both walks read what a host reads: the name, then each attribute's name and value.
+size_t walkMarkup(CMarkup& m) {
+    size_t units = 0;
+    while (m.FindElem()) {
+        units += m.GetTagName().size();
+        for (int n = 0;; ++n) {
+            const wstring16 name = m.GetAttribName(n);
+            if (name.empty()) break;
+            units += name.size() + m.GetAttrib(name).size();
+        }
+        m.IntoElem();
+        units += walkMarkup(m);
+        m.OutOfElem();
+    }
+    return units;
+}
+size_t walkPugi(const pugi::xml_node& parent) {
+    size_t bytes = 0;
+    for (pugi::xml_node e = parent.first_child(); e; e = e.next_sibling()) {
+        if (e.type() != pugi::node_element) continue;
+        bytes += std::strlen(e.name());
+        for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute())
+            bytes += std::strlen(a.name()) + std::strlen(a.value());
+        bytes += walkPugi(e);
+    }
+    return bytes;
+}
+
+template <bool kPugixml> void Walk(benchmark::State& state) {
+    const Doc& d = realDoc();
+    if (d.utf8.empty()) return state.SkipWithError("document missing");
+    CMarkup m(d.utf16);
+    pugi::xml_document x;
+    x.load_buffer(d.utf8.data(), d.utf8.size());
+    for (auto _ : state) {
+        if (kPugixml) {
+            benchmark::DoNotOptimize(walkPugi(x));
+        } else {
+            m.ResetPos();
+            benchmark::DoNotOptimize(walkMarkup(m));
+        }
+    }
+    state.counters["elements/s"] =
+        benchmark::Counter(double(d.elements), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 const bool registered = [] {
     const std::pair<const char*, const Doc& (*)()> docs[] = {
         {"real", realDoc}, {"wide", wideDoc}, {"deep", deepDoc}};
@@ -108,6 +175,10 @@ const bool registered = [] {
         benchmark::RegisterBenchmark((name + "/pugixml").c_str(), Parse<true>, d.second)
             ->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("load/pubfunc", LoadFile<false>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("load/pugixml", LoadFile<true>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("walk/pubfunc", Walk<false>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("walk/pugixml", Walk<true>)->Unit(benchmark::kMillisecond);
     return true;
 }();
 

@@ -218,6 +218,85 @@ public:
     bool SavePos(MCD_CSTR name);
     bool RestorePos(MCD_CSTR name);
 
+    // Navigation. The cursor has three levels: a parent, a main element among the
+    // parent's children, and a child of the main element; FindNode may also make a
+    // non-element node among the parent's content current. A null or empty name
+    // matches any element; a name followed by one of " =/[]" and anything else
+    // matches that name ("a/x" and "a[1]" find an element a). A failed call leaves
+    // the cursor where it was.
+    void ResetPos() { x_SetPos(0, 0, 0); }
+    void ResetMainPos() { x_SetPos(parentPos, 0, 0); }
+    void ResetChildPos() { x_SetPos(parentPos, mainPos, 0); }
+    bool FindElem(MCD_CSTR name = MCD_CSTR());
+    // With no main element, the first element of the parent becomes the main one
+    // first; when the parent has none, the call fails.
+    bool FindChildElem(MCD_CSTR name = MCD_CSTR());
+    bool IntoElem();  // needs a main element that is the current node
+    bool OutOfElem(); // needs a parent element
+    // The next node after the current one whose type is in the mask (0 = any);
+    // returns its type, 0 at the end of the parent's content. The parent never changes.
+    int FindNode(int nodeTypes = 0);
+
+    // Reading. Each returns an empty string when there is nothing to read.
+    // Tag name of the current node ("#text", "#comment", "#cdata-section", a target
+    // or a declared name) or of the main element.
+    wstring16 GetTagName() const;
+    wstring16 GetChildTagName() const { return x_GetTagName(childPos); }
+    // Inner text of the current node, or the unescaped text and CDATA content of a
+    // main element that has no child elements.
+    wstring16 GetData() const { return x_GetData(mainPos); }
+    wstring16 GetChildData() const { return x_GetData(childPos); }
+    // Unescaped attribute value of the main element or of the current processing
+    // instruction; an attribute written without a value gives its own name.
+    wstring16 GetAttrib(MCD_CSTR name) const { return x_GetAttrib(mainPos, name); }
+    wstring16 GetChildAttrib(MCD_CSTR name) const { return x_GetAttrib(childPos, name); }
+    wstring16 GetAttribName(int n) const; // the n-th attribute name (from 0), raw
+    // Raw markup between the main element's tags.
+    wstring16 GetElemContent() const { return x_GetElemContent(mainPos); }
+    // Raw markup of the element and the whitespace after it, when that whitespace
+    // runs up to markup or the end of the text.
+    wstring16 GetSubDoc() const { return x_GetSubDoc(mainPos); }
+    wstring16 GetChildSubDoc() const { return x_GetSubDoc(childPos); }
+
+    // Text services. EscapeText replaces < & > (and ' " with NF_ESCAPE_QUOTES; with
+    // NF_WITH_REFS an & that starts a reference is kept). UnescapeText decodes the
+    // five named references and &#n; / &#xh; over length units (-1: to the
+    // terminator); a numeric value keeps its low 16 bits. Null text gives "".
+    static wstring16 EscapeText(MCD_CSTR text, int flags = 0);
+    static wstring16 UnescapeText(MCD_CSTR text, int length = -1);
+    // One character, the pointer advanced past what was read. -1 for an invalid
+    // UTF-8 sequence (a byte below 0x80 where a continuation belongs is left unread)
+    // or for a surrogate followed by the terminator (the pointer stays on it).
+    static int DecodeCharUTF8(const char*& p);
+    static int DecodeCharUTF16(const wchar16*& p);
+    // Writes the character at buf[count] and advances count; a null buf only counts.
+    static void EncodeCharUTF8(int c, char* buf, int& count);
+    static void EncodeCharUTF16(int c, wchar16* buf, int& count);
+    // n bytes of UTF-8 to UTF-16; an invalid sequence gives '?', a sequence cut by
+    // the end is dropped, a 0 byte ends the text. Without dest: the units needed.
+    // With dest (room for those units and a terminating 0): the bytes consumed.
+    static int UTF8To16(wchar16* dest, const char* src, int n);
+    // Terminated UTF-16 to UTF-8; a surrogate before the terminator gives '?'. With
+    // dest, a character that would pass size bytes stops the run, and a 0 byte
+    // follows when there is room. Returns the bytes produced (or needed).
+    static int UTF16To8(char* dest, const wchar16* src, int size);
+    // Whole files as UTF-8, no byte-order mark handling. result receives
+    // "<bytes> bytes to <units> wide chars" / "<units> wide chars to <bytes> bytes",
+    // or the system's message (first line) on failure; a failed read leaves text as
+    // it was. flags is accepted and left unchanged.
+    static bool ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result = nullptr,
+                             int* flags = nullptr);
+    static bool WriteTextFile(MCD_CSTR path, const wstring16& text, wstring16* result = nullptr,
+                              int* flags = nullptr);
+    // The encoding named by a leading XML declaration, or "".
+    static wstring16 GetDeclaredEncoding(MCD_CSTR text);
+
+    // Reads the file and parses it; false with the old document kept when the file
+    // cannot be read. GetError() then holds the file result (", " and the parse
+    // message follow it when the parse found a problem).
+    bool Load(MCD_CSTR path);
+    bool Save(MCD_CSTR path); // the document as UTF-8; GetError() holds the result
+
 protected:
     wstring16 docText;
     wstring16 errorText;
@@ -254,4 +333,14 @@ protected:
     static bool x_FindName(TokenPos& token);
     static bool x_FindAttrib(TokenPos& token, const wchar16* name, int n = 0);
     static wstring16 x_GetToken(const TokenPos& token);
+
+    // Readers behind the public ones, by element index.
+    int x_FindElem(int parent, int after, MCD_CSTR name) const;
+    wstring16 x_GetTagName(int i) const;
+    wstring16 x_GetData(int i) const;
+    wstring16 x_GetAttrib(int i, MCD_CSTR name) const;
+    wstring16 x_GetElemContent(int i) const;
+    wstring16 x_GetSubDoc(int i) const;
+    wstring16 x_GetPath(int i) const; // "/r/a[2]": each level, with its rank when above 1
+    static wstring16 x_GetLastError();
 };

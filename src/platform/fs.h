@@ -9,10 +9,15 @@ namespace pf {
 namespace platform {
 
 // Opens the file at a terminated UTF-16 path with a C runtime mode ("wb", "a+",
-// ...). Null on failure and for a null path or mode. Where the file system names
-// files in bytes (UTF-8), a path that is not well-formed UTF-16 fails rather than
-// opening a file of another name.
+// ...). Null on failure and for a null path or mode, with errno set. Where the
+// file system names files in bytes (UTF-8), a path that is not well-formed UTF-16
+// fails (EINVAL) rather than opening a file of another name, and a folder is
+// refused (EISDIR) as the Windows runtime refuses it.
 FILE* openFile(const unsigned short* path, const char* mode);
+
+// The C runtime's message for an errno value, as wide text. Where the runtime
+// speaks in bytes, they are taken as UTF-8.
+wstring16 errnoText(int error);
 
 // The separator that joins a folder and a file name: \\ on Windows, / elsewhere.
 wchar16 pathSeparator();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <pthread.h>
@@ -42,7 +43,38 @@ wchar16 pathSeparator() {
 
 FILE* openFile(const unsigned short* path, const char* mode) {
     std::string name;
-    return mode && utf8(path, name) ? std::fopen(name.c_str(), mode) : nullptr;
+    if (!mode || !utf8(path, name)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    FILE* f = std::fopen(name.c_str(), mode);
+    struct stat st;
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
+}
+
+namespace {
+// strerror_r comes in two shapes; each overload takes one of them.
+[[maybe_unused]] const char* errorMessage(int result, const char* buf) {
+    return result == 0 ? buf : "Unknown error";
+}
+[[maybe_unused]] const char* errorMessage(const char* result, const char*) {
+    return result;
+}
+} // namespace
+
+wstring16 errnoText(int error) {
+    char buf[256] = "";
+    const char* text = errorMessage(strerror_r(error, buf, sizeof buf), buf);
+    const size_t n = std::strlen(text);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    wstring16 out(pf::utf8::decode(bytes, n, nullptr, 0).written, u'\0');
+    pf::utf8::decode(bytes, n, reinterpret_cast<pf::utf8::unit*>(&out[0]), out.size());
+    return out;
 }
 
 bool isDirectory(const unsigned short* path) {

@@ -32,6 +32,11 @@ FILE* openFile(const unsigned short* path, const char* mode) {
     return _wfopen(w(path), wideMode);
 }
 
+wstring16 errnoText(int error) {
+    const wchar_t* text = _wcserror(error);
+    return text ? wstring16(text) : wstring16();
+}
+
 bool isDirectory(const unsigned short* path) {
     const DWORD attributes = GetFileAttributesW(w(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

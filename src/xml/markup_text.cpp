@@ -1,0 +1,352 @@
+// CMarkup: escaping and unescaping of markup characters and references, and the
+// document's own UTF-8 and UTF-16 character codec.
+//
+// The codec is deliberately lenient and differs from the library's strict one
+// behind the code pages: a UTF-8 lead byte is classified by three bits only,
+// continuation bytes are checked for their top bit only, overlong forms and
+// surrogate values pass, and a bad sequence costs one '?' rather than U+FFFD. A
+// document file therefore always loads, whatever bytes it holds.
+#include <pubfunc/markup.h>
+
+#include "core/u16.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+using unit = pf::u16::unit;
+
+constexpr wchar16 kInvalid = '?';
+
+// The start of a reference after '&': a letter, '#', '_', ':' or a unit >= 0x80.
+bool isRefStart(unsigned c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' || c == '_' || c == ':' ||
+           c >= 0x80;
+}
+// The rest of a reference up to ';': also digits, '-' and '.'.
+bool isRefUnit(unsigned c) {
+    return isRefStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// The named references, tried in this order.
+struct NamedRef {
+    const char* name; // after '&', ';' included
+    int length;
+    wchar16 value;
+};
+constexpr NamedRef kNamedRefs[] = {
+    {"lt;", 3, '<'}, {"amp;", 4, '&'}, {"gt;", 3, '>'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
+
+// A numeric reference looks this far past "&#" or "&#x" for its ';'.
+constexpr int kNumericRefReach = 8;
+
+int digitValue(unsigned c) {
+    if (c >= '0' && c <= '9') return int(c - '0');
+    if (c >= 'a' && c <= 'z') return int(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z') return int(c - 'A' + 10);
+    return 99;
+}
+
+// What the C runtime's wide string-to-long conversion reads from s in base 10 or
+// 16: leading blanks, a sign, a "0x" prefix in base 16, then digits. The caller
+// passes at most kNumericRefReach units ending in ';', so the value cannot leave
+// the 32-bit range.
+long readLong(const wchar16* s, int base) {
+    int i = 0;
+    while (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))
+        ++i;
+    bool negative = false;
+    if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
+    if (base == 16 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
+        digitValue(s[i + 2]) < 16)
+        i += 2;
+    long value = 0;
+    for (int d; (d = digitValue(s[i])) < base; ++i)
+        value = value * base + d;
+    return negative ? -value : value;
+}
+
+// The length of the UTF-8 sequence a lead byte opens, by its bits 5, 4 and 3; 1
+// for ASCII and for a lead that opens none.
+int sequenceLength(unsigned lead) {
+    if (lead < 0x80) return 1;
+    if (!(lead & 0x20)) return 2;
+    if (!(lead & 0x10)) return 3;
+    if (!(lead & 0x08)) return 4;
+    return 1;
+}
+
+} // namespace
+
+wstring16 CMarkup::EscapeText(MCD_CSTR text, int flags) {
+    wstring16 out;
+    if (!text.text) return out;
+    const wchar16* s = text.text;
+    const int n = pf::u16::length(reinterpret_cast<const unit*>(s));
+    out.reserve(size_t(n + n / 10 + 7));
+    const bool quotes = (flags & NF_ESCAPE_QUOTES) != 0;
+    const bool keepRefs = (flags & NF_WITH_REFS) != 0;
+    for (int i = 0; i < n; ++i) {
+        const wchar16 c = s[i];
+        switch (c) {
+        case '<':
+            out += W16("&lt;");
+            break;
+        case '>':
+            out += W16("&gt;");
+            break;
+        case '\'':
+            if (quotes)
+                out += W16("&apos;");
+            else
+                out += c;
+            break;
+        case '"':
+            if (quotes)
+                out += W16("&quot;");
+            else
+                out += c;
+            break;
+        case '&':
+            if (keepRefs && isRefStart(s[i + 1])) {
+                int j = i + 2;
+                while (s[j] != ';' && isRefUnit(s[j]))
+                    ++j;
+                if (s[j] == ';') {
+                    out.append(s + i, size_t(j - i + 1));
+                    i = j;
+                    break;
+                }
+            }
+            out += W16("&amp;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The reference must lie wholly within length: a numeric one whose ';' would come
+// after the end is no reference, as a named one is not.
+wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
+    wstring16 out;
+    const wchar16* s = text.text;
+    if (!s) return out;
+    if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
+    out.reserve(size_t(length));
+    for (int i = 0; i < length; ++i) {
+        const wchar16 c = s[i];
+        if (c != '&') {
+            out += c;
+            continue;
+        }
+        if (i + 1 < length && s[i + 1] == '#') {
+            int digits = i + 2;
+            int base = 10;
+            if (digits < length && s[digits] == 'x') {
+                base = 16;
+                ++digits;
+            }
+            int semi = -1;
+            for (int j = digits; j < digits + kNumericRefReach && j < length && s[j]; ++j) {
+                if (s[j] == ';') {
+                    semi = j;
+                    break;
+                }
+            }
+            if (semi >= 0) {
+                const long value = readLong(s + digits, base);
+                if (value) {
+                    out += wchar16(value & 0xFFFF);
+                    i = semi;
+                    continue;
+                }
+            }
+        } else {
+            const NamedRef* found = nullptr;
+            for (const NamedRef& r : kNamedRefs) {
+                if (i + r.length >= length) continue;
+                int k = 0;
+                while (k < r.length && s[i + 1 + k] == wchar16(r.name[k]))
+                    ++k;
+                if (k == r.length) {
+                    found = &r;
+                    break;
+                }
+            }
+            if (found) {
+                out += found->value;
+                i += found->length;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+namespace {
+// The decoder behind DecodeCharUTF8, inline for the buffer conversion.
+inline int decodeUtf8(const unsigned char*& p) {
+    const unsigned lead = *p++;
+    if (lead < 0x80) return int(lead);
+    const int n = sequenceLength(lead);
+    if (n == 1) return -1;
+    int c = int(lead & (0xFFu >> (n + 1)));
+    for (int k = 1; k < n; ++k) {
+        const unsigned b = *p;
+        if (b < 0x80) return -1;
+        ++p;
+        c = c * 64 + int(b & 0x3F);
+    }
+    return c;
+}
+} // namespace
+
+int CMarkup::DecodeCharUTF8(const char*& p) {
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(p);
+    const int c = decodeUtf8(q);
+    p = reinterpret_cast<const char*>(q);
+    return c;
+}
+
+void CMarkup::EncodeCharUTF8(int c, char* buf, int& count) {
+    const unsigned u = unsigned(c);
+    if (u <= 0x7F) {
+        if (buf) buf[count] = char(u);
+        count += 1;
+    } else if (u <= 0x7FF) {
+        if (buf) {
+            buf[count] = char(0xC0 | (u >> 6));
+            buf[count + 1] = char(0x80 | (u & 0x3F));
+        }
+        count += 2;
+    } else if (u <= 0xFFFF) {
+        if (buf) {
+            buf[count] = char(0xE0 | (u >> 12));
+            buf[count + 1] = char(0x80 | ((u >> 6) & 0x3F));
+            buf[count + 2] = char(0x80 | (u & 0x3F));
+        }
+        count += 3;
+    } else {
+        if (buf) {
+            buf[count] = char(0xF0 | ((u >> 18) & 0x07));
+            buf[count + 1] = char(0x80 | ((u >> 12) & 0x3F));
+            buf[count + 2] = char(0x80 | ((u >> 6) & 0x3F));
+            buf[count + 3] = char(0x80 | (u & 0x3F));
+        }
+        count += 4;
+    }
+}
+
+int CMarkup::DecodeCharUTF16(const wchar16*& p) {
+    const unsigned first = unit(*p);
+    if (first < 0xD800 || first > 0xDFFF) {
+        ++p;
+        return int(first);
+    }
+    const unsigned second = unit(p[1]);
+    if (!second) {
+        ++p;
+        return -1;
+    }
+    p += 2;
+    return int((((first & 0x3FF) << 10) | (second & 0x3FF)) + 0x10000);
+}
+
+void CMarkup::EncodeCharUTF16(int c, wchar16* buf, int& count) {
+    if (c < 0x10000) {
+        if (buf) buf[count] = wchar16(c);
+        count += 1;
+        return;
+    }
+    if (buf) {
+        buf[count] = wchar16(0xD800 | (((c - 0x10000) >> 10) & 0x3FF));
+        buf[count + 1] = wchar16(0xDC00 | (c & 0x3FF));
+    }
+    count += 2;
+}
+
+// Most of any document is ASCII, and this loop decides the speed of Load: runs of
+// ASCII are taken eight bytes at a time (a word with no 0 byte and no byte from
+// 0x80 up passes one test), and only the other bytes go through the decoder.
+namespace {
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+inline bool plainAscii8(const unsigned char* b) {
+    uint64_t w;
+    std::memcpy(&w, b, sizeof w);
+    return ((w | (w - kOnes)) & kHighBits) == 0;
+}
+
+// Counts (kFill false) or fills; consumed receives the bytes read.
+template <bool kFill> int utf8To16(wchar16* dest, const unsigned char* b, int n, int& consumed) {
+    int i = 0, units = 0;
+    while (i < n) {
+        for (; i + 8 <= n && plainAscii8(b + i); i += 8, units += 8)
+            if (kFill)
+                for (int k = 0; k < 8; ++k)
+                    dest[units + k] = wchar16(b[i + k]);
+        if (i >= n) break;
+        const unsigned lead = b[i];
+        if (lead && lead < 0x80) {
+            if (kFill) dest[units] = wchar16(lead);
+            ++units;
+            ++i;
+            continue;
+        }
+        if (i + sequenceLength(lead) > n) {
+            // Cut by the end, unless a byte that cannot continue it comes first.
+            int k = i + 1;
+            while (k < n && b[k] >= 0x80)
+                ++k;
+            if (k == n) break;
+        }
+        const unsigned char* p = b + i;
+        int c = decodeUtf8(p);
+        i = int(p - b);
+        if (!c) break;
+        if (c < 0) c = kInvalid;
+        if (c < 0x10000) {
+            if (kFill) dest[units] = wchar16(c);
+            ++units;
+        } else {
+            CMarkup::EncodeCharUTF16(c, kFill ? dest : nullptr, units);
+        }
+    }
+    consumed = i;
+    return units;
+}
+
+} // namespace
+
+int CMarkup::UTF8To16(wchar16* dest, const char* src, int n) {
+    const unsigned char* const b = reinterpret_cast<const unsigned char*>(src);
+    int consumed = 0;
+    if (!dest) return utf8To16<false>(nullptr, b, n, consumed);
+    dest[utf8To16<true>(dest, b, n, consumed)] = 0;
+    return consumed;
+}
+
+int CMarkup::UTF16To8(char* dest, const wchar16* src, int size) {
+    int count = 0;
+    if (!src) return 0;
+    char bytes[4];
+    while (*src) {
+        int c = DecodeCharUTF16(src);
+        if (c < 0) c = kInvalid;
+        if (!dest) {
+            EncodeCharUTF8(c, nullptr, count);
+            continue;
+        }
+        int n = 0;
+        EncodeCharUTF8(c, bytes, n);
+        if (count + n > size) break;
+        for (int k = 0; k < n; ++k)
+            dest[count++] = bytes[k];
+    }
+    if (dest && count < size) dest[count] = 0;
+    return count;
+}

@@ -1,0 +1,163 @@
+// CMarkup through the library's exports: moving the cursor over elements and
+// nodes, and reading names, data, attributes and raw markup. Plain documents are
+// also walked against pugixml (walk_pugixml.cpp); these cases cover what a peer
+// cannot judge: the cursor rules, ill-formed nodes and the raw readers.
+#include <pubfunc/markup.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+// Tables are written in ASCII; each byte becomes one unit.
+wstring16 W(const std::string& s) {
+    return wstring16(s.begin(), s.end());
+}
+std::string A(const wstring16& s) {
+    return std::string(s.begin(), s.end());
+}
+// The document with the cursor inside its root element.
+CMarkup into(const char* doc, int flags = 0) {
+    CMarkup m(flags);
+    m.SetDoc(W(doc));
+    EXPECT_TRUE(m.FindElem() && m.IntoElem());
+    return m;
+}
+} // namespace
+
+TEST(CMarkupNavigate, FindElemMatchesNamesAndStaysPutOnFailure) {
+    CMarkup m = into("<r><a i='1'/><b i='2'/><a i='3'/><ab i='4'/></r>");
+    for (const char* expected : {"1", "3"}) {
+        EXPECT_TRUE(m.FindElem(W16("a")));
+        EXPECT_EQ(A(m.GetAttrib(W16("i"))), expected);
+    }
+    EXPECT_FALSE(m.FindElem(W16("a"))); // "ab" is another name
+    EXPECT_EQ(A(m.GetAttrib(W16("i"))), "3");
+    // A name followed by one of " =/[]" matches that name; the rest is not read.
+    for (const char* search : {"a/x", "a[1]", "a x", "a=", "a]"}) {
+        m.ResetMainPos();
+        EXPECT_TRUE(m.FindElem(W(search))) << search;
+        EXPECT_EQ(A(m.GetAttrib(W16("i"))), "1") << search;
+    }
+    m.ResetMainPos();
+    EXPECT_FALSE(m.FindElem(W16("A")));
+    EXPECT_TRUE(into("<r><a/></r>", CMarkup::DF_IGNORE_CASE).FindElem(W16("A")));
+}
+
+TEST(CMarkupNavigate, ChildLevelIntoAndOut) {
+    CMarkup m(W16("<r><a><x>1</x><y>2</y></a><b/></r>"));
+    EXPECT_FALSE(m.IntoElem());             // no main element
+    EXPECT_TRUE(m.FindChildElem(W16("b"))); // r becomes the main element first
+    EXPECT_EQ(A(m.GetTagName() + m.GetChildTagName()), "rb");
+    m.ResetChildPos();
+    EXPECT_TRUE(m.FindChildElem());
+    EXPECT_EQ(A(m.GetChildData()), ""); // a has child elements
+    EXPECT_TRUE(m.IntoElem());
+    EXPECT_TRUE(m.FindChildElem(W16("y")));
+    EXPECT_EQ(A(m.GetTagName() + m.GetChildData()), "a2");
+    EXPECT_TRUE(m.OutOfElem()); // document level: r main, a child
+    EXPECT_EQ(A(m.GetTagName() + m.GetChildTagName()), "ra");
+    EXPECT_FALSE(m.OutOfElem());
+
+    // Inside an element without children there is no main element to take, and
+    // the child search must not wander off to the top-level elements.
+    CMarkup leaf = into("<r><e/></r>");
+    ASSERT_TRUE(leaf.FindElem() && leaf.IntoElem());
+    EXPECT_FALSE(leaf.FindChildElem());
+    EXPECT_TRUE(leaf.OutOfElem());
+    EXPECT_EQ(A(leaf.GetTagName()), "e");
+}
+
+TEST(CMarkupNavigate, DataAndContentOfElements) {
+    const struct {
+        const char* doc;
+        const char* data;
+    } cases[] = {
+        {"<r>x<!--c-->y<![CDATA[<z>]]></r>", "xy<z>"},
+        {"<r>a&lt;b&#65;&amp;</r>", "a<bA&"},
+        {"<r>a>b</r>", "a>b"}, // two text nodes, "a>" and "b"
+        {"<r>t<c/>u</r>", ""}, // child elements hide the text
+        {"<r/>", ""},
+        {"<r> <!--c--> <?p?> </r>", ""},
+        {"<r>&#6<!--;--></r>", "&#6"}, // the reference would end outside the text node
+    };
+    for (const auto& c : cases) {
+        CMarkup m(W(c.doc));
+        EXPECT_EQ(A(m.GetData()), ""); // no main element yet
+        ASSERT_TRUE(m.FindElem()) << c.doc;
+        EXPECT_EQ(A(m.GetData()), c.data) << c.doc;
+    }
+    CMarkup m(W16("<r>x<!--c-->y</r>"));
+    m.FindElem();
+    EXPECT_EQ(A(m.GetElemContent()), "x<!--c-->y");
+}
+
+TEST(CMarkupNavigate, FindNodeVisitsEveryNodeOfTheParentOnce) {
+    CMarkup m(W16("<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE r [<!ELEMENT r ANY>]>"
+                  "<r>t&amp;<e/></x><![CDATA[d]]><?pi a='1'?><1/></r> "));
+    // Type, name, data (null: not read) and the first attribute's name and value.
+    const struct Step {
+        int type;
+        const char *name, *data, *attrib, *value;
+    } steps[] = {{16, "xml", "xml version=\"1.0\" encoding=\"UTF-8\"", "version", "1.0"},
+                 {64, "r", "<!DOCTYPE r [<!ELEMENT r ANY>]>", "", ""},
+                 {1, "r", nullptr, "", ""},
+                 {4, "#text", " ", "", ""},
+                 {0, "", "", "", ""},
+                 {2, "#text", "t&", "", ""}, // inside r from here
+                 {1, "e", nullptr, "", ""},
+                 {128, "x", "x", "", ""},
+                 {8, "#cdata-section", "d", "", ""},
+                 {16, "pi", "pi a='1'", "a", "1"},
+                 {0x8000, "", "<1/>", "", ""},
+                 {0, "", "", "", ""}};
+    for (const Step& s : steps) {
+        ASSERT_EQ(m.FindNode(), s.type) << s.name;
+        if (!s.type) {
+            m.ResetPos();
+            EXPECT_TRUE(m.FindElem() && m.IntoElem());
+            continue;
+        }
+        EXPECT_EQ(A(m.GetTagName()), s.name);
+        EXPECT_EQ(A(m.GetData()), s.data ? s.data : A(m.GetData()));
+        EXPECT_EQ(A(m.GetAttribName(0)), s.attrib);
+        EXPECT_EQ(A(m.GetAttrib(W(s.attrib))), s.value);
+        EXPECT_FALSE(s.type != 1 && m.IntoElem());
+    }
+
+    // Type masks skip other nodes and step over elements without entering them;
+    // FindElem goes on after the node found.
+    m.ResetPos();
+    EXPECT_EQ(m.FindNode(CMarkup::NT_DOCUMENT_TYPE | CMarkup::NT_TEXT), CMarkup::NT_DOCUMENT_TYPE);
+    EXPECT_TRUE(m.FindElem());
+    EXPECT_EQ(m.FindNode(CMarkup::NT_COMMENT), 0);
+    EXPECT_EQ(A(m.GetTagName()), "r");
+
+    CMarkup spaced = into("<r> <a/> </r>");
+    for (int type : {4, 1, 4, 0})
+        EXPECT_EQ(spaced.FindNode(0), type);
+    EXPECT_EQ(into("<r/>").FindNode(0), 0);
+}
+
+TEST(CMarkupNavigate, AttributesAndRawMarkup) {
+    CMarkup m(W16("<a selected b=\"x&amp;y\" c='q\"' d=u e=''><c k='v'/>  <d/>\r\n</a>\n"));
+    ASSERT_TRUE(m.FindElem());
+    const char* attribs[][2] = {
+        {"selected", "selected"}, {"b", "x&y"}, {"c", "q\""}, {"d", "u"}, {"e", ""}, {"", ""}};
+    for (int n = 0; n < 6; ++n) {
+        EXPECT_EQ(A(m.GetAttribName(n)), attribs[n][0]);
+        EXPECT_EQ(A(m.GetAttrib(W(attribs[n][0]))), attribs[n][1]);
+    }
+    EXPECT_EQ(A(m.GetAttrib(nullptr) + m.GetAttrib(W16("f"))), "");
+    EXPECT_EQ(A(m.GetSubDoc()), A(m.GetDoc()));
+    // The whitespace after an element belongs to it when markup follows.
+    const char* subDocs[][2] = {{"<c k='v'/>  ", "v"}, {"<d/>\r\n", ""}};
+    for (const auto& s : subDocs) {
+        ASSERT_TRUE(m.FindChildElem());
+        EXPECT_EQ(A(m.GetChildSubDoc()), s[0]);
+        EXPECT_EQ(A(m.GetChildAttrib(W16("k"))), s[1]);
+    }
+    CMarkup text = into("<r><a/> x</r>");
+    text.FindElem();
+    EXPECT_EQ(A(text.GetSubDoc()), "<a/>");
+}
