@@ -11,7 +11,7 @@
 namespace pf {
 namespace {
 
-struct Spec {
+struct Field {
     bool left = false, plus = false, blank = false, alt = false, zero = false;
     int width = 0;
     int precision = -1; // -1: none given
@@ -22,16 +22,16 @@ struct Spec {
 
 // Appends units to out with the field's padding: sign and prefix stay in front of
 // zero padding, which in turn goes in front of the digits.
-void emitField(wstring16& out, const Spec& spec, const std::string& prefix, const wstring16& body,
+void emitField(wstring16& out, const Field& field, const std::string& prefix, const wstring16& body,
                bool zeroPad) {
     const size_t len = prefix.size() + body.size();
-    const size_t pad = spec.width > 0 && size_t(spec.width) > len ? size_t(spec.width) - len : 0;
-    if (!spec.left && !zeroPad) out.append(pad, wchar16(' '));
+    const size_t pad = field.width > 0 && size_t(field.width) > len ? size_t(field.width) - len : 0;
+    if (!field.left && !zeroPad) out.append(pad, wchar16(' '));
     for (char c : prefix)
         out.push_back(wchar16(c));
-    if (!spec.left && zeroPad) out.append(pad, wchar16('0'));
+    if (!field.left && zeroPad) out.append(pad, wchar16('0'));
     out += body;
-    if (spec.left) out.append(pad, wchar16(' '));
+    if (field.left) out.append(pad, wchar16(' '));
 }
 
 wstring16 widen(const std::string& s) {
@@ -42,14 +42,14 @@ wstring16 widen(const std::string& s) {
     return w;
 }
 
-std::string signPrefix(bool negative, const Spec& spec) {
+std::string signPrefix(bool negative, const Field& field) {
     if (negative) return "-";
-    if (spec.plus) return "+";
-    if (spec.blank) return " ";
+    if (field.plus) return "+";
+    if (field.blank) return " ";
     return "";
 }
 
-void formatInteger(wstring16& out, const Spec& spec, wchar16 conv, uint64_t magnitude,
+void formatInteger(wstring16& out, const Field& field, wchar16 conv, uint64_t magnitude,
                    bool negative) {
     const bool upper = conv == 'X';
     const unsigned base = conv == 'o' ? 8 : (conv == 'x' || conv == 'X') ? 16 : 10;
@@ -58,15 +58,15 @@ void formatInteger(wstring16& out, const Spec& spec, wchar16 conv, uint64_t magn
     for (uint64_t v = magnitude; v; v /= base)
         digits.insert(digits.begin(), digitsOf[v % base]);
     // A precision is the minimum digit count; precision 0 prints nothing for 0.
-    const size_t minDigits = spec.precision < 0 ? 1 : size_t(spec.precision);
+    const size_t minDigits = field.precision < 0 ? 1 : size_t(field.precision);
     if (digits.size() < minDigits) digits.insert(0, minDigits - digits.size(), '0');
-    std::string prefix = (conv == 'd' || conv == 'i') ? signPrefix(negative, spec) : "";
-    if (spec.alt && magnitude != 0) {
+    std::string prefix = (conv == 'd' || conv == 'i') ? signPrefix(negative, field) : "";
+    if (field.alt && magnitude != 0) {
         if (base == 16) prefix += upper ? "0X" : "0x";
         if (base == 8 && digits[0] != '0') digits.insert(0, "0");
     }
     // The Windows runtime zero-pads even when a precision is given (%08.3d).
-    emitField(out, spec, prefix, widen(digits), spec.zero);
+    emitField(out, field, prefix, widen(digits), field.zero);
 }
 
 // Rounds the decimal digit string at position keep, ties away from zero, as the
@@ -177,14 +177,14 @@ std::string specialText(double x, int precision, wchar16 conv) {
     return s;
 }
 
-void formatFloat(wstring16& out, const Spec& spec, wchar16 conv, double x) {
+void formatFloat(wstring16& out, const Field& field, wchar16 conv, double x) {
     const bool upper = conv == 'E' || conv == 'G' || conv == 'A';
     const bool negative = std::signbit(x) && !(std::isnan(x) && std::signbit(x));
-    int precision = spec.precision < 0 ? 6 : spec.precision;
+    int precision = field.precision < 0 ? 6 : field.precision;
     std::string body;
     if (conv == 'a' || conv == 'A') {
         // Room for every digit a precision (at most the field cap) asks for.
-        const int digits = spec.precision < 0 ? 13 : spec.precision;
+        const int digits = field.precision < 0 ? 13 : field.precision;
         body.resize(size_t(digits) + 32);
         const int n =
             std::snprintf(&body[0], body.size(), upper ? "%.*A" : "%.*a", digits, std::fabs(x));
@@ -196,28 +196,28 @@ void formatFloat(wstring16& out, const Spec& spec, wchar16 conv, double x) {
         int exponent = 0;
         if (x != 0) exactDigits(x, exact, exponent);
         if (conv == 'e' || conv == 'E') {
-            body = styleE(exact, exponent, precision, spec.alt, upper);
+            body = styleE(exact, exponent, precision, field.alt, upper);
         } else if (conv == 'f' || conv == 'F') {
-            body = styleF(exact, exponent, precision, spec.alt);
+            body = styleF(exact, exponent, precision, field.alt);
         } else {
             // %g: the exponent after rounding to P significant digits picks the style.
             const int p = precision == 0 ? 1 : precision;
             std::string d = exact;
             int e = exact == "0" ? 0 : exponent;
             if (roundDigits(d, size_t(p))) ++e;
-            body = (e < -4 || e >= p) ? styleE(exact, exponent, p - 1, spec.alt, upper)
-                                      : styleF(exact, exponent, p - 1 - e, spec.alt);
-            if (!spec.alt) stripTrailingZeros(body);
+            body = (e < -4 || e >= p) ? styleE(exact, exponent, p - 1, field.alt, upper)
+                                      : styleF(exact, exponent, p - 1 - e, field.alt);
+            if (!field.alt) stripTrailingZeros(body);
         }
     }
     // The NaN of the "indefinite" kind carries its sign inside its spelling.
-    std::string prefix = signPrefix(negative, spec);
+    std::string prefix = signPrefix(negative, field);
     if (std::isnan(x) && std::signbit(x)) prefix = "-";
-    emitField(out, spec, prefix, widen(body), spec.zero && !spec.left);
+    emitField(out, field, prefix, widen(body), field.zero && !field.left);
 }
 
-void formatText(wstring16& out, const Spec& spec, const wstring16& text) {
-    emitField(out, spec, "", text, spec.zero && !spec.left);
+void formatText(wstring16& out, const Field& field, const wstring16& text) {
+    emitField(out, field, "", text, field.zero && !field.left);
 }
 
 // Widths and precisions, written or passed through *, are capped: every text the
@@ -253,76 +253,76 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             ++p;
             continue;
         }
-        Spec spec;
+        Field field;
         for (;; ++p) {
             if (*p == '-')
-                spec.left = true;
+                field.left = true;
             else if (*p == '+')
-                spec.plus = true;
+                field.plus = true;
             else if (*p == ' ')
-                spec.blank = true;
+                field.blank = true;
             else if (*p == '#')
-                spec.alt = true;
+                field.alt = true;
             else if (*p == '0')
-                spec.zero = true;
+                field.zero = true;
             else
                 break;
         }
         if (*p == '*') {
-            spec.width = va_arg(ap, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
+            field.width = va_arg(ap, int);
+            if (field.width < 0) {
+                field.left = true;
+                field.width = field.width == INT32_MIN ? 0 : -field.width;
             }
-            if (spec.width > kMaxField) spec.width = kMaxField;
+            if (field.width > kMaxField) field.width = kMaxField;
             ++p;
         } else {
-            spec.width = readNumber(p);
+            field.width = readNumber(p);
         }
         if (*p == '.') {
             ++p;
             if (*p == '*') {
-                spec.precision = va_arg(ap, int);
-                if (spec.precision < 0) spec.precision = -1;
-                if (spec.precision > kMaxField) spec.precision = kMaxField;
+                field.precision = va_arg(ap, int);
+                if (field.precision < 0) field.precision = -1;
+                if (field.precision > kMaxField) field.precision = kMaxField;
                 ++p;
             } else {
-                spec.precision = readNumber(p);
+                field.precision = readNumber(p);
             }
         }
         // Size prefixes.
         if (*p == 'h') {
-            spec.size = Spec::Short;
-            spec.narrow = true;
+            field.size = Field::Short;
+            field.narrow = true;
             ++p;
             if (*p == 'h') ++p;
         } else if (*p == 'l') {
-            spec.size = Spec::Long;
-            spec.wide = true;
+            field.size = Field::Long;
+            field.wide = true;
             ++p;
             if (*p == 'l') {
-                spec.size = Spec::LongLong;
+                field.size = Field::LongLong;
                 ++p;
             }
         } else if (*p == 'w') {
-            spec.wide = true;
+            field.wide = true;
             ++p;
         } else if (*p == 'L' || *p == 'q') {
-            spec.size = Spec::LongLong;
+            field.size = Field::LongLong;
             ++p;
         } else if (*p == 'z' || *p == 'j' || *p == 't') {
-            spec.size = Spec::Ptr;
+            field.size = Field::Ptr;
             ++p;
         } else if (*p == 'I') {
             if (p[1] == '6' && p[2] == '4') {
-                spec.size = Spec::LongLong;
+                field.size = Field::LongLong;
                 p += 3;
             } else if (p[1] == '3' && p[2] == '2') {
-                spec.size = Spec::Default;
+                field.size = Field::Default;
                 p += 3;
             } else if (p[1] == 'd' || p[1] == 'i' || p[1] == 'u' || p[1] == 'o' || p[1] == 'x' ||
                        p[1] == 'X') {
-                spec.size = Spec::Ptr;
+                field.size = Field::Ptr;
                 ++p;
             }
         }
@@ -333,17 +333,17 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
         case 'd':
         case 'i': {
             long long v;
-            switch (spec.size) {
-            case Spec::Short:
+            switch (field.size) {
+            case Field::Short:
                 v = short(va_arg(ap, int));
                 break;
-            case Spec::Long:
+            case Field::Long:
                 v = va_arg(ap, long);
                 break;
-            case Spec::LongLong:
+            case Field::LongLong:
                 v = va_arg(ap, long long);
                 break;
-            case Spec::Ptr:
+            case Field::Ptr:
                 v = static_cast<long long>(va_arg(ap, ptrdiff_t));
                 break;
             default:
@@ -351,7 +351,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
                 break;
             }
             const uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-            formatInteger(out, spec, conv, mag, v < 0);
+            formatInteger(out, field, conv, mag, v < 0);
             break;
         }
         case 'u':
@@ -359,50 +359,50 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
         case 'x':
         case 'X': {
             uint64_t v;
-            switch (spec.size) {
-            case Spec::Short:
+            switch (field.size) {
+            case Field::Short:
                 v = static_cast<unsigned short>(va_arg(ap, unsigned));
                 break;
-            case Spec::Long:
+            case Field::Long:
                 v = va_arg(ap, unsigned long);
                 break;
-            case Spec::LongLong:
+            case Field::LongLong:
                 v = va_arg(ap, unsigned long long);
                 break;
-            case Spec::Ptr:
+            case Field::Ptr:
                 v = va_arg(ap, size_t);
                 break;
             default:
                 v = va_arg(ap, unsigned);
                 break;
             }
-            formatInteger(out, spec, conv, v, false);
+            formatInteger(out, field, conv, v, false);
             break;
         }
         case 'p': {
             // Every hex digit of the pointer, upper case, with no prefix unless #.
-            Spec hex = spec;
+            Field hex = field;
             hex.precision = int(2 * sizeof(void*));
             hex.alt = false;
-            std::string prefix = spec.alt ? "0X" : "";
+            std::string prefix = field.alt ? "0X" : "";
             const uintptr_t v = reinterpret_cast<uintptr_t>(va_arg(ap, void*));
             wstring16 digits;
             formatInteger(digits, hex, 'X', v, false);
-            emitField(out, spec, prefix, digits, false);
+            emitField(out, field, prefix, digits, false);
             break;
         }
         case 'c':
         case 'C': {
             const int v = va_arg(ap, int);
-            const bool narrow = spec.narrow || (conv == 'C' && !spec.wide);
+            const bool narrow = field.narrow || (conv == 'C' && !field.wide);
             const wchar16 unit = narrow ? wchar16(static_cast<unsigned char>(v)) : wchar16(v);
-            formatText(out, spec, wstring16(1, unit));
+            formatText(out, field, wstring16(1, unit));
             break;
         }
         case 's':
         case 'S': {
-            const bool narrow = spec.narrow || (conv == 'S' && !spec.wide);
-            const size_t limit = spec.precision < 0 ? size_t(-1) : size_t(spec.precision);
+            const bool narrow = field.narrow || (conv == 'S' && !field.wide);
+            const size_t limit = field.precision < 0 ? size_t(-1) : size_t(field.precision);
             wstring16 text;
             if (narrow) {
                 const char* s = va_arg(ap, const char*);
@@ -418,7 +418,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
                     ++n;
                 text.assign(s, n);
             }
-            formatText(out, spec, text);
+            formatText(out, field, text);
             break;
         }
         case 'f':
@@ -429,7 +429,7 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
         case 'G':
         case 'a':
         case 'A':
-            formatFloat(out, spec, conv, va_arg(ap, double));
+            formatFloat(out, field, conv, va_arg(ap, double));
             break;
         case 'n':
             (void)va_arg(ap, void*); // writing through it is a classic exploit: never
