@@ -1,7 +1,9 @@
 # make test: install what is missing, then build and test the Windows DLL (under
-# Wine), the Linux library, and the Linux library under ASan/UBSan; then build the
+# Wine), the Linux library, the Linux library under ASan/UBSan, and every test that
+# starts threads under ThreadSanitizer (the linux-tsan test preset picks them by
+# name: a test that starts threads says Thread or Race in its name); then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
-PRESETS := windows linux linux-asan
+PRESETS := windows linux linux-asan linux-tsan
 FUZZ_TARGETS := markup_parse markup_read
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
@@ -27,7 +29,7 @@ $(addprefix build-,$(PRESETS) fuzz): build-%:
 test-windows: build-windows
 	bash scripts/wine-ctest.sh build/windows --preset windows -j $(JOBS)
 
-test-linux test-linux-asan: test-%: build-%
+test-linux test-linux-asan test-linux-tsan: test-%: build-%
 	ctest --preset $* -j $(JOBS)
 
 # The session writes what it finds into a scratch corpus emptied first, so the run

@@ -13,7 +13,10 @@ PUBFUNC_API void* zvRealloc(void* p, size_t size);
 PUBFUNC_API void zvFree(void* p);
 
 // A signed 32-bit counter. ref and deref are locked, sequentially consistent
-// read-modify-writes; construction, reads and assignment are plain accesses.
+// read-modify-writes; construction and assignment are plain accesses. A read is an
+// acquire load (a plain load on x86): a holder that sees the count at 1 and then
+// writes the shared record in place also sees every other owner's last read of it
+// finished, which their deref published.
 class ZvAtomicInt {
 public:
     // constexpr, so that static records holding a counter are constant-initialised.
@@ -26,7 +29,7 @@ public:
     // The decremented value (compare it with 0).
     int deref() { return _value.fetch_sub(1, std::memory_order_seq_cst) - 1; }
 
-    operator int() const { return _value.load(std::memory_order_relaxed); }
+    operator int() const { return _value.load(std::memory_order_acquire); }
     bool operator!=(int v) const { return int(*this) != v; }
     ZvAtomicInt& operator=(const ZvAtomicInt& o) {
         _value.store(int(o), std::memory_order_relaxed);

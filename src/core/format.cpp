@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace pf {
 namespace {
@@ -20,53 +21,107 @@ struct Field {
     bool wide = false;   // l or w on %s/%c
 };
 
-// Appends units to out with the field's padding: sign and prefix stay in front of
-// zero padding, which in turn goes in front of the digits.
-void emitField(wstring16& out, const Field& field, const std::string& prefix, const wstring16& body,
-               bool zeroPad) {
-    const size_t len = prefix.size() + body.size();
+// Where formatted units go: a growing wide string, or a caller's fixed buffer that
+// keeps what fits and counts the rest. Neither allocates except the string growing,
+// so formatting into a buffer (pool reports, log lines) touches no heap for the
+// integer, character and string conversions.
+class Out {
+public:
+    explicit Out(wstring16& text) : text(&text) {}
+    Out(wchar16* buf, size_t cap) : buf(buf), cap(cap) {}
+
+    size_t total() const { return count; }
+
+    template <typename Unit> void put(const Unit* s, size_t n) {
+        if (text) {
+            if constexpr (sizeof(Unit) == 1) {
+                const size_t at = text->size();
+                text->resize(at + n);
+                for (size_t i = 0; i < n; ++i)
+                    (*text)[at + i] = wchar16(static_cast<unsigned char>(s[i]));
+            } else {
+                text->append(s, n);
+            }
+        } else {
+            const size_t room = count < cap ? cap - count : 0;
+            const size_t k = n < room ? n : room;
+            for (size_t i = 0; i < k; ++i)
+                buf[count + i] = wchar16(static_cast<std::make_unsigned_t<Unit>>(s[i]));
+        }
+        count += n;
+    }
+    void repeat(wchar16 unit, size_t n) {
+        if (text) {
+            text->append(n, unit);
+        } else {
+            for (size_t i = count; i < cap && i < count + n; ++i)
+                buf[i] = unit;
+        }
+        count += n;
+    }
+
+private:
+    wstring16* text = nullptr;
+    wchar16* buf = nullptr;
+    size_t cap = 0;
+    size_t count = 0;
+};
+
+// A run of units of either width, so that narrow digits and wide arguments pass
+// through emitField without being copied.
+template <typename Unit> struct Run {
+    const Unit* s;
+    size_t n;
+};
+Run<char> run(const char* s) {
+    return {s, std::strlen(s)};
+}
+Run<char> run(const std::string& s) {
+    return {s.data(), s.size()};
+}
+
+// Writes one field with its padding: sign and prefix stay in front of zero padding,
+// which in turn goes in front of the body; zeros are the leading zeros a precision
+// asks of an integer (counted, never stored, as a precision may be 65,536).
+template <typename Unit>
+void emitField(Out& out, const Field& field, Run<char> prefix, Run<Unit> body, bool zeroPad,
+               size_t zeros = 0) {
+    const size_t len = prefix.n + zeros + body.n;
     const size_t pad = field.width > 0 && size_t(field.width) > len ? size_t(field.width) - len : 0;
-    if (!field.left && !zeroPad) out.append(pad, wchar16(' '));
-    for (char c : prefix)
-        out.push_back(wchar16(c));
-    if (!field.left && zeroPad) out.append(pad, wchar16('0'));
-    out += body;
-    if (field.left) out.append(pad, wchar16(' '));
+    if (!field.left && !zeroPad) out.repeat(' ', pad);
+    out.put(prefix.s, prefix.n);
+    if (!field.left && zeroPad) out.repeat('0', pad);
+    out.repeat('0', zeros);
+    out.put(body.s, body.n);
+    if (field.left) out.repeat(' ', pad);
 }
 
-wstring16 widen(const std::string& s) {
-    wstring16 w;
-    w.reserve(s.size());
-    for (unsigned char c : s)
-        w.push_back(wchar16(c));
-    return w;
-}
-
-std::string signPrefix(bool negative, const Field& field) {
+const char* signPrefix(bool negative, const Field& field) {
     if (negative) return "-";
     if (field.plus) return "+";
     if (field.blank) return " ";
     return "";
 }
 
-void formatInteger(wstring16& out, const Field& field, wchar16 conv, uint64_t magnitude,
-                   bool negative) {
+void formatInteger(Out& out, const Field& field, wchar16 conv, uint64_t magnitude, bool negative) {
     const bool upper = conv == 'X';
     const unsigned base = conv == 'o' ? 8 : (conv == 'x' || conv == 'X') ? 16 : 10;
     const char* digitsOf = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    std::string digits;
+    char digits[24]; // 22 octal digits hold 64 bits
+    char* first = digits + sizeof digits;
     for (uint64_t v = magnitude; v; v /= base)
-        digits.insert(digits.begin(), digitsOf[v % base]);
+        *--first = digitsOf[v % base];
+    const size_t n = size_t(digits + sizeof digits - first);
     // A precision is the minimum digit count; precision 0 prints nothing for 0.
     const size_t minDigits = field.precision < 0 ? 1 : size_t(field.precision);
-    if (digits.size() < minDigits) digits.insert(0, minDigits - digits.size(), '0');
-    std::string prefix = (conv == 'd' || conv == 'i') ? signPrefix(negative, field) : "";
+    size_t zeros = n < minDigits ? minDigits - n : 0;
+    const char* prefix = (conv == 'd' || conv == 'i') ? signPrefix(negative, field) : "";
     if (field.alt && magnitude != 0) {
-        if (base == 16) prefix += upper ? "0X" : "0x";
-        if (base == 8 && digits[0] != '0') digits.insert(0, "0");
+        if (base == 16) prefix = upper ? "0X" : "0x";
+        if (base == 8 && zeros == 0) zeros = 1; // the leading digit of octal is never 0
     }
     // The Windows runtime zero-pads even when a precision is given (%08.3d).
-    emitField(out, field, prefix, widen(digits), field.zero);
+    emitField(out, field, run(prefix), Run<char>{first, n}, field.zero, zeros);
 }
 
 // Rounds the decimal digit string at position keep, ties away from zero, as the
@@ -177,7 +232,7 @@ std::string specialText(double x, int precision, wchar16 conv) {
     return s;
 }
 
-void formatFloat(wstring16& out, const Field& field, wchar16 conv, double x) {
+void formatFloat(Out& out, const Field& field, wchar16 conv, double x) {
     const bool upper = conv == 'E' || conv == 'G' || conv == 'A';
     const bool negative = std::signbit(x) && !(std::isnan(x) && std::signbit(x));
     int precision = field.precision < 0 ? 6 : field.precision;
@@ -211,13 +266,13 @@ void formatFloat(wstring16& out, const Field& field, wchar16 conv, double x) {
         }
     }
     // The NaN of the "indefinite" kind carries its sign inside its spelling.
-    std::string prefix = signPrefix(negative, field);
+    const char* prefix = signPrefix(negative, field);
     if (std::isnan(x) && std::signbit(x)) prefix = "-";
-    emitField(out, field, prefix, widen(body), field.zero && !field.left);
+    emitField(out, field, run(prefix), run(body), field.zero && !field.left);
 }
 
-void formatText(wstring16& out, const Field& field, const wstring16& text) {
-    emitField(out, field, "", text, field.zero && !field.left);
+template <typename Unit> void formatText(Out& out, const Field& field, Run<Unit> text) {
+    emitField(out, field, run(""), text, field.zero && !field.left);
 }
 
 // Widths and precisions, written or passed through *, are capped: every text the
@@ -232,24 +287,21 @@ int readNumber(const wchar16*& p) {
     return n < kMaxField ? n : kMaxField;
 }
 
-} // namespace
-
-size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
-    const size_t start = out.size();
-    if (!fmt) return 0;
+// The one formatting loop, behind every entry point below.
+void formatTo(Out& out, const wchar16* fmt, va_list args) {
     va_list ap;
     va_copy(ap, args);
     for (const wchar16* p = fmt; *p;) {
         if (*p != '%') {
-            const wchar16* run = p;
+            const wchar16* literal = p;
             while (*p && *p != '%')
                 ++p;
-            out.append(run, size_t(p - run));
+            out.put(literal, size_t(p - literal));
             continue;
         }
         ++p;
         if (*p == '%') {
-            out.push_back('%');
+            out.repeat('%', 1);
             ++p;
             continue;
         }
@@ -380,15 +432,13 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             break;
         }
         case 'p': {
-            // Every hex digit of the pointer, upper case, with no prefix unless #.
+            // Every hex digit of the pointer, upper case, with no prefix unless #;
+            // the prefix goes in front of the padded digits.
             Field hex = field;
             hex.precision = int(2 * sizeof(void*));
             hex.alt = false;
-            std::string prefix = field.alt ? "0X" : "";
-            const uintptr_t v = reinterpret_cast<uintptr_t>(va_arg(ap, void*));
-            wstring16 digits;
-            formatInteger(digits, hex, 'X', v, false);
-            emitField(out, field, prefix, digits, false);
+            if (field.alt) out.put("0X", 2);
+            formatInteger(out, hex, 'X', reinterpret_cast<uintptr_t>(va_arg(ap, void*)), false);
             break;
         }
         case 'c':
@@ -396,19 +446,20 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             const int v = va_arg(ap, int);
             const bool narrow = field.narrow || (conv == 'C' && !field.wide);
             const wchar16 unit = narrow ? wchar16(static_cast<unsigned char>(v)) : wchar16(v);
-            formatText(out, field, wstring16(1, unit));
+            formatText(out, field, Run<wchar16>{&unit, 1});
             break;
         }
         case 's':
         case 'S': {
             const bool narrow = field.narrow || (conv == 'S' && !field.wide);
             const size_t limit = field.precision < 0 ? size_t(-1) : size_t(field.precision);
-            wstring16 text;
             if (narrow) {
                 const char* s = va_arg(ap, const char*);
                 if (!s) s = "(null)";
-                for (size_t i = 0; i < limit && s[i]; ++i)
-                    text.push_back(wchar16(static_cast<unsigned char>(s[i])));
+                size_t n = 0;
+                while (n < limit && s[n])
+                    ++n;
+                formatText(out, field, Run<char>{s, n});
             } else {
                 const wchar16* s = va_arg(ap, const wchar16*);
                 static const wchar16 nullText[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
@@ -416,9 +467,8 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
                 size_t n = 0;
                 while (n < limit && s[n])
                     ++n;
-                text.assign(s, n);
+                formatText(out, field, Run<wchar16>{s, n});
             }
-            formatText(out, field, text);
             break;
         }
         case 'f':
@@ -435,11 +485,20 @@ size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
             (void)va_arg(ap, void*); // writing through it is a classic exploit: never
             break;
         default:
-            out.push_back(conv);
+            out.repeat(conv, 1);
             break;
         }
     }
     va_end(ap);
+}
+
+} // namespace
+
+size_t vformatAppend(wstring16& out, const wchar16* fmt, va_list args) {
+    if (!fmt) return 0;
+    const size_t start = out.size();
+    Out sink(out);
+    formatTo(sink, fmt, args);
     return out.size() - start;
 }
 
@@ -459,14 +518,22 @@ wstring16 format(const wchar16* fmt, ...) {
 
 int vsnformat(wchar16* buf, size_t count, const wchar16* fmt, va_list args) {
     if (!fmt) return -1;
-    const wstring16 text = vformat(fmt, args);
-    const size_t n = text.size() < count ? text.size() : count;
-    if (n) std::memcpy(buf, text.data(), n * sizeof(wchar16));
-    if (text.size() < count) {
+    Out sink(buf, count);
+    formatTo(sink, fmt, args);
+    const size_t n = sink.total();
+    if (n < count) {
         buf[n] = 0;
         return int(n);
     }
-    return text.size() == count ? int(count) : -1;
+    return n == count ? int(count) : -1;
+}
+
+int snformat(wchar16* buf, size_t count, const wchar16* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    const int n = vsnformat(buf, count, fmt, args);
+    va_end(args);
+    return n;
 }
 
 } // namespace pf

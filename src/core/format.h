@@ -29,7 +29,9 @@ wstring16 format(const wchar16* fmt, ...);
 // The contract of the C runtime's _vsnwprintf: at most count units go to buf. A
 // text shorter than count is terminated and its length returned; one of exactly
 // count units is stored unterminated and count returned; a longer one is cut to
-// count units, unterminated, and -1 returned. A null fmt returns -1.
+// count units, unterminated, and -1 returned. A null fmt returns -1. Only the
+// floating-point conversions allocate; everything else is written straight into buf.
 int vsnformat(wchar16* buf, size_t count, const wchar16* fmt, va_list args);
+int snformat(wchar16* buf, size_t count, const wchar16* fmt, ...);
 
 } // namespace pf

@@ -161,14 +161,17 @@ uint8_t* guardOf(uint8_t* header, uint32_t blockSize) {
 
 // The message with the address's low 32 bits, to the hook or the person at the
 // machine, then into the debugger if one is attached. The caller goes on afterwards.
+// The text is formatted into a fixed buffer: a report runs under the pool's lock,
+// often because the heap is already damaged, so it must neither allocate nor throw.
 void report(const wchar16* format, const void* address) {
-    wstring16 text =
-        pf::format(format, static_cast<unsigned>(reinterpret_cast<uintptr_t>(address)));
-    if (text.size() > kReportLimit) text.resize(kReportLimit);
+    wchar16 text[kReportLimit + 1];
+    pf::snformat(text, kReportLimit, format,
+                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(address)));
+    text[kReportLimit] = 0; // a cut text is stored unterminated
     if (ReportHook hook = s_reportHook.load(std::memory_order_acquire))
-        hook(text.c_str());
+        hook(text);
     else
-        platform::showErrorMessage(kCaption, text.c_str());
+        platform::showErrorMessage(kCaption, text);
     platform::breakIfDebugged();
 }
 

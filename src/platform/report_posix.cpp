@@ -1,42 +1,16 @@
 // Error reports on Linux: one UTF-8 line on standard error, and SIGTRAP when a
 // debugger traces the process.
 #include "platform/report.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <unistd.h>
 
 namespace {
-
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-void appendUtf8(std::string& out, const char16_t* s) {
-    while (*s) {
-        char32_t c = *s++;
-        if (c >= 0xD800 && c < 0xDC00 && *s >= 0xDC00 && *s < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (*s++ - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | c >> 18);
-            out += char(0x80 | (c >> 12 & 0x3F));
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-}
 
 // A debugger (or any tracer) shows up as a non-zero TracerPid of this process.
 bool traced() {
@@ -58,15 +32,29 @@ namespace pf {
 namespace platform {
 
 // The line is built first and written whole (in one write unless the system takes
-// it in parts), so that reports from several processes do not interleave.
+// it in parts), so that reports from several processes do not interleave. It is
+// built on the stack: the pool reports under its lock, where nothing may allocate.
+// A text too long for the line is cut at a character boundary.
 void showErrorMessage(const wchar16* caption, const wchar16* text) {
-    std::string line;
-    appendUtf8(line, caption);
-    line += ": ";
-    appendUtf8(line, text);
-    line += '\n';
-    const char* at = line.data();
-    size_t left = line.size();
+    char line[16384];
+    size_t len = 0;
+    // Appends s, leaving `reserve` bytes for what follows it.
+    const auto append = [&](const wchar16* s, size_t reserve) {
+        size_t n = 0;
+        while (s[n])
+            ++n;
+        const auto* units = reinterpret_cast<const utf8::unit*>(s);
+        len += utf8::encode(units, n, reinterpret_cast<unsigned char*>(line + len),
+                            sizeof line - reserve - len)
+                   .written;
+    };
+    append(caption, 3);
+    line[len++] = ':';
+    line[len++] = ' ';
+    append(text, 1);
+    line[len++] = '\n';
+    const char* at = line;
+    size_t left = len;
     while (left) {
         const ssize_t n = write(STDERR_FILENO, at, left);
         if (n < 0 && errno == EINTR) continue;

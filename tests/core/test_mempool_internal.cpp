@@ -7,8 +7,29 @@
 #include "platform/report.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <thread>
+
+// Every operator new of this test program is counted: a report runs under the
+// pool's lock, often on a damaged heap, and must not allocate.
+static std::atomic<int> g_news{0};
+void* operator new(size_t n) {
+    ++g_news;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+// GCC takes the free below for a mismatch with its own operator new; this one is malloc.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 using namespace pf::mempool;
 
@@ -141,6 +162,22 @@ TEST_F(MemPoolInternal, CreatedOnceUnderRaceAndAnewAfterTeardown) {
     mp_alloc(24);
     EXPECT_EQ(chunkCount(), 1u);
     EXPECT_EQ(chunkOfBlock(blocks[0]), -1); // the old pool's blocks are not the new pool's
+}
+
+TEST_F(MemPoolInternal, ReportIsBuiltWithoutAllocating) {
+    static char seen[64];
+    mp_set_report_hook([](const wchar16* text) { // ASCII, copied without allocating
+        size_t i = 0;
+        for (; text[i] && i + 1 < sizeof seen; ++i)
+            seen[i] = char(text[i]);
+        seen[i] = 0;
+    });
+    void* p = mp_alloc(8);
+    mp_free(p);
+    const int before = g_news;
+    mp_free(p);
+    EXPECT_EQ(g_news - before, 0);
+    EXPECT_EQ(seen, one(kRepeatFree, p)[0]);
 }
 
 #if !defined(_WIN32)

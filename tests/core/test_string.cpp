@@ -2,10 +2,13 @@
 #include "core/text_views.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 TEST(ZvString, NullEmptyAndSharedStates) {
     // Copy on write and at()'s write-through are in the model test.
@@ -210,4 +213,28 @@ TEST(ZvString, ModelOfRandomEditsOnSharedStrings) {
             ASSERT_EQ(s[k].constString()[s[k].size()], 0);
         }
     }
+}
+
+// Threads that start together make the shared null and empty records on first use,
+// then copy one string and append to their copies: a count or an in-place write
+// that races shows under ThreadSanitizer, an early free under ASan.
+TEST(ZvString, CopiesAcrossThreads) {
+    const ZvString shared = Z(u16(500, u's'));
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (char16_t t = u'0'; t < u'8'; ++t)
+        threads.emplace_back([&, t] {
+            while (!go)
+                std::this_thread::yield();
+            ZvString none, empty = Z(u"", 0);
+            EXPECT_TRUE(none.append(empty).isEmpty());
+            for (int i = 0; i < 2000; ++i) {
+                ZvString mine = shared;
+                ASSERT_EQ(str(mine.append(t)).back(), t);
+            }
+        });
+    go = true;
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(str(shared), u16(500, u's'));
 }

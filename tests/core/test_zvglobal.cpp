@@ -35,7 +35,7 @@ TEST(ZvAtomicInt, RefAndDerefReportTheNewValue) {
 }
 
 // Contention between many lockers is covered by the logger's threads scenario.
-TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOthers) {
+TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOtherThreads) {
     const ZvCriticalSection cs; // every lock operation works through a const object
     bool got = true;
     const auto tryOther = [&](int) {

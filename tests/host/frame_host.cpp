@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
     auto late = reinterpret_cast<bool (*)()>(dlsym(probe, "probeRegisterLate"));
     auto trace =
         reinterpret_cast<void (*)(void (*)(const char*))>(dlsym(probe, "probeTraceUnload"));
-    if (!handle || !late || !trace) return fail("probe exports missing");
+    auto eventId = reinterpret_cast<unsigned long long (*)()>(dlsym(probe, "probeEventId"));
+    if (!handle || !late || !trace || !eventId) return fail("probe exports missing");
+    if (eventId() != 1) return fail("the second copy's call bound to the first copy's code");
     if (handle() != reinterpret_cast<void*>(probe))
         return fail("recorded module handle is not the library's own");
     if (!late()) return fail("late clean-up not registered");

@@ -2,6 +2,8 @@
 #include "core/libframe.h"
 #include "platform/platform.h"
 
+#include <pubfunc/zvglobal.h>
+
 #if defined(_WIN32)
 #define PROBE_API extern "C" __declspec(dllexport)
 #else
@@ -23,4 +25,9 @@ PROBE_API bool probeRegisterLate() {
 
 PROBE_API void probeTraceUnload(void (*trace)(const char*)) {
     pf::frame::setUnloadTrace(trace);
+}
+
+// The probe's own event-id counter: its copy of genEventId, not the host's.
+PROBE_API unsigned long long probeEventId() {
+    return genEventId();
 }
