@@ -130,7 +130,7 @@ ZvByteArray ZvString::toCap() const {
 
 void ZvFileOutputStream::open(const unit* path) {
     close();
-    _file = platform::openFile(path, "wb");
+    _file = platform::openFileUnshared(path, "wb");
 }
 
 void ZvFileOutputStream::close() {

@@ -10,6 +10,10 @@
 #include <string>
 #include <tuple>
 
+#if defined(_WIN32)
+#include <windows.h> // NOMINMAX comes from the build
+#endif
+
 static const ZvTextCodec utf8(ZvTextCodec::Utf8);
 
 TEST(ZvTextCodec, ToUnicodeKeepsTheLongestCleanPrefix) {
@@ -124,6 +128,17 @@ TEST(ZvFileOutputStream, WritesExactBytesAndFailsQuietly) {
     EXPECT_EQ(out.write("x", 1), 0u); // no file yet
     out.close();                      // harmless without a file
     out.open(W16("zvstream_test.bin"));
+    // The file is opened unshared on Windows: a second handle fails. Wine's
+    // runtime opens it shared all the same, and POSIX has no share modes.
+#if defined(_WIN32)
+    const bool shared =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    const bool shared = true;
+#endif
+    FILE* other = std::fopen("zvstream_test.bin", "rb");
+    EXPECT_EQ(other != nullptr, shared) << "a second handle on the file being written";
+    if (other) std::fclose(other);
     EXPECT_EQ(out.write("ab\0\r\n", 5) + out.write("zz", 0) + out.write("\xFF", 1), 2u);
     out.open(W16("no_such_folder/sub/file.bin")); // closes the first file before failing
     EXPECT_EQ(out.write("x", 1), 0u);
