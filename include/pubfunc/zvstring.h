@@ -136,7 +136,8 @@ public:
     ZvString& insert(int i, const ZvString& s);
     ZvString& remove(int pos, int len); // a negative pos counts from the end
     // Every occurrence of before, left to right, without rescanning what was put
-    // in. An empty before (or one starting with a 0 unit) changes nothing.
+    // in. An empty before changes nothing; one starting with a 0 unit matches at
+    // every place the search reaches, each match spanning before's size.
     ZvString& replace(const ZvString& before, const ZvString& after);
     // The same with A-Z and a-z taken as equal.
     ZvString& replaceNoCase(const ZvString& before, const ZvString& after);

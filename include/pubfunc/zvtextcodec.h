@@ -50,7 +50,8 @@ public:
     ~ZvFileOutputStream() {}
 
     // Creates or truncates the file for binary writing. A file already open is
-    // closed first. Failure is not reported: the stream is then closed.
+    // closed first. Failure is not reported: the stream is then closed. On
+    // Windows the file is opened unshared: no other handle opens it until close.
     void open(const unsigned short* path);
     void open(const wchar16* path) { open(reinterpret_cast<const unsigned short*>(path)); }
     // Closes the file if one is open; harmless otherwise.

@@ -457,7 +457,10 @@ ZvString& ZvString::remove(int pos, int len) {
 // string itself. The search runs over the terminated text, so it stops at an
 // embedded 0 unit; the position after a match skips before's whole size.
 ZvString& ZvString::replaceWith(const ZvString& before, const ZvString& after, bool noCase) {
-    if (before.isEmpty() || before.d->data[0] == 0) return *this; // would never advance
+    // An empty before would never advance: the string stays as it is. A before
+    // whose first unit is 0 reads as empty text to the search, so it matches
+    // wherever a search starts, and each match passes over its whole size.
+    if (before.isEmpty()) return *this;
     const unit* base = d->data;
     const int size = d->size;
     ZvString result;

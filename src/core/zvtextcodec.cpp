@@ -62,6 +62,11 @@ unsigned int ZvTextCodec::codepage() const {
 // prefix, found in one pass over the input rather than by dropping one byte at a
 // time and converting again. A negative len (the text with its terminator) with
 // ill-formed input gives an empty string: there is no shorter length to try.
+//
+// The platform may report success for a run that fills the buffer with the high
+// half of a pair as its last unit, the low half lost; no well-formed input ends
+// in a lone high surrogate, so such a run counts as a buffer too small, and every
+// character of the input arrives.
 ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
     const unsigned cp = codepage();
     if (cp == kNoCodePage || len == 0) return ZvString();
@@ -72,8 +77,11 @@ ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
     for (;;) {
         n = platform::multiByteToWide(cp, platform::mbErrInvalidChars, s, len, buf.at(),
                                       buf.capacity());
-        if (n > 0) break;
-        const unsigned long error = platform::lastError();
+        const bool halfPair = n > 0 && n == buf.capacity() && (buf.at()[n - 1] & 0xFC00) == 0xD800;
+        if (n > 0 && !halfPair) break;
+        const unsigned long error =
+            halfPair ? platform::errorInsufficientBuffer : platform::lastError();
+        n = 0;
         if (error == platform::errorInsufficientBuffer && !buf.onHeap()) {
             const int need = len > 0 ? len : platform::multiByteToWide(cp, 0, s, len, nullptr, 0);
             if (need <= 0) break;
@@ -122,7 +130,7 @@ ZvByteArray ZvString::toCap() const {
 
 void ZvFileOutputStream::open(const unit* path) {
     close();
-    _file = platform::openFile(path, "wb");
+    _file = platform::openFileUnshared(path, "wb");
 }
 
 void ZvFileOutputStream::close() {

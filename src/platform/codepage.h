@@ -33,6 +33,9 @@ void setLastError(unsigned long error);
 // 0, a negative dstLen or a null dst with room; 122 when dst is too small; 1113
 // for ill-formed input under mbErrInvalidChars (without it, each ill-formed part
 // becomes U+FFFD). Flags other than the error flag change nothing for UTF-8.
+// As the Windows function does, a surrogate pair that ends the input and finds
+// room for one unit stores its high half and succeeds: a caller that needs whole
+// characters treats a full dst ending in a high surrogate as too small.
 int multiByteToWide(unsigned codePage, unsigned long flags, const char* src, int srcLen,
                     unsigned short* dst, int dstLen);
 

@@ -15,6 +15,10 @@ namespace platform {
 // refused (EISDIR) as the Windows runtime refuses it.
 FILE* openFile(const unsigned short* path, const char* mode);
 
+// As openFile; on Windows the file is opened unshared: while this handle is open
+// no other handle, in this process or another, opens it.
+FILE* openFileUnshared(const unsigned short* path, const char* mode);
+
 // The C runtime's message for an errno value, as wide text. Where the runtime
 // speaks in bytes, they are taken as UTF-8.
 wstring16 errnoText(int error);

@@ -57,6 +57,12 @@ FILE* openFile(const unsigned short* path, const char* mode) {
     return f;
 }
 
+// POSIX has no share modes: the file opens as openFile opens it, and other
+// handles can still open it while this one writes.
+FILE* openFileUnshared(const unsigned short* path, const char* mode) {
+    return openFile(path, mode);
+}
+
 namespace {
 // strerror_r comes in two shapes; each overload takes one of them.
 [[maybe_unused]] const char* errorMessage(int result, const char* buf) {

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <wchar.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace pf {
@@ -22,14 +23,34 @@ wchar16 pathSeparator() {
     return L'\\';
 }
 
-FILE* openFile(const unsigned short* path, const char* mode) {
-    if (!path || !mode) return nullptr;
-    wchar_t wideMode[16];
+namespace {
+// The runtime's wide mode text; false when mode does not fit.
+bool wideMode(const char* mode, wchar_t (&out)[16]) {
     const size_t n = std::strlen(mode);
-    if (n >= sizeof wideMode / sizeof wideMode[0]) return nullptr;
+    if (n >= sizeof out / sizeof out[0]) return false;
     for (size_t i = 0; i <= n; ++i)
-        wideMode[i] = static_cast<unsigned char>(mode[i]);
-    return _wfopen(w(path), wideMode);
+        out[i] = static_cast<unsigned char>(mode[i]);
+    return true;
+}
+} // namespace
+
+FILE* openFile(const unsigned short* path, const char* mode) {
+    wchar_t m[16];
+    if (!path || !mode || !wideMode(mode, m)) return nullptr;
+    return _wfopen(w(path), m);
+}
+
+// The secure-library open takes no share mode: it opens the file unshared.
+FILE* openFileUnshared(const unsigned short* path, const char* mode) {
+    wchar_t m[16];
+    if (!path || !mode || !wideMode(mode, m)) return nullptr;
+    FILE* f = nullptr;
+    const errno_t error = _wfopen_s(&f, w(path), m);
+    if (error) {
+        errno = error;
+        return nullptr;
+    }
+    return f;
 }
 
 wstring16 errnoText(int error) {

@@ -90,10 +90,17 @@ TEST(ZvString, SearchesFollowTheirBoundaryRules) {
 // cases it does not reach.
 TEST(ZvString, EditsAliasingAndLimits) {
     ZvString me = Z(u"ab"), nc = Z(u"Hello hELLO"), s = Z(u"abc");
-    const unsigned short aza[] = {'a', 0, 'a'};
-    ZvString z(aza, 3); // the search stops at the 0 unit
     me.replace(Z(u"b"), me);
-    EXPECT_EQ(str(me) + str(z.replace(Z(u"a"), Z(u"b"))), u16(u"aabb\0a", 6));
+    EXPECT_EQ(str(me), u"aab");
+    // String, before, after, result. The search reads both up to their first 0
+    // unit (a before of "\0x" is found everywhere) and passes over before's size.
+    const std::tuple<u16, u16, u16, u16> replaces[] = {
+        {u16(u"a\0a", 3), u"a", u"b", u16(u"b\0a", 3)}, {u"abcd", u16(u"\0x", 2), u"Z", u"ZZ"}};
+    for (const auto& [text, before, after, want] : replaces) {
+        ZvString t = Z(text);
+        EXPECT_EQ(str(t.replace(Z(before), Z(after))), want)
+            << testing::PrintToString(text) << " before " << testing::PrintToString(before);
+    }
     EXPECT_EQ(str(nc.replaceNoCase(Z(u"hello"), Z(u"bye"))), u"bye bye");
     const unsigned short* before = s.constString();
     s.resize(INT_MAX);

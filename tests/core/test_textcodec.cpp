@@ -2,12 +2,17 @@
 #include "core/text_views.h"
 #include <pubfunc/zvtextcodec.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <tuple>
+
+#if defined(_WIN32)
+#include <windows.h> // NOMINMAX comes from the build
+#endif
 
 static const ZvTextCodec utf8(ZvTextCodec::Utf8);
 
@@ -35,6 +40,28 @@ TEST(ZvTextCodec, ToUnicodeKeepsTheLongestCleanPrefix) {
 // Past the 4096-unit stack buffer, and with an ill-formed byte near the start of a
 // megabyte (the clean prefix is found in one pass, not one conversion per byte).
 TEST(ZvTextCodec, LongInputsTakeTheHeapPath) {
+    // x repeated, then one character, both ways: the 4096-unit and 4096-byte
+    // buffers filled exactly, and a pair or a multi-byte sequence across their edge.
+    const std::tuple<int, u16, std::string> edges[] = {
+        // clang-format off
+        {4094, u"\U0001F600", "\xF0\x9F\x98\x80"}, {4095, u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {4092, u"\U0001F600", "\xF0\x9F\x98\x80"}, {4093, u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {4093, u"\u4E2D", "\xE4\xB8\xAD"},          {4094, u"\u4E2D", "\xE4\xB8\xAD"},
+        {4096, u"", ""},
+        // clang-format on
+    };
+    for (const auto& [xs, tail16, tail8] : edges) {
+        const u16 wide = u16(size_t(xs), u'x') + tail16;
+        const std::string narrow = std::string(size_t(xs), 'x') + tail8;
+        const u16 gotWide = str(utf8.toUnicode(narrow.data(), int(narrow.size())));
+        const std::string gotNarrow = bytes(Z(wide).toUtf8());
+        // From the last two x on: equal tails mean equal sizes too.
+        const size_t from = size_t(xs) - 2;
+        EXPECT_EQ(gotWide.substr(std::min(from, gotWide.size())), wide.substr(from))
+            << "toUnicode of " << xs << " x + " << tail8.size() << " bytes";
+        EXPECT_EQ(gotNarrow.substr(std::min(from, gotNarrow.size())), narrow.substr(from))
+            << "toUtf8 of " << xs << " x + " << tail16.size() << " units";
+    }
     std::string big = std::string(5000, 'x') + "\xE4\xB8\xAD";
     EXPECT_EQ(utf8.toUnicode(big.data(), int(big.size())).size(), 5001);
     big += "\xE4";
@@ -101,6 +128,17 @@ TEST(ZvFileOutputStream, WritesExactBytesAndFailsQuietly) {
     EXPECT_EQ(out.write("x", 1), 0u); // no file yet
     out.close();                      // harmless without a file
     out.open(W16("zvstream_test.bin"));
+    // The file is opened unshared on Windows: a second handle fails. Wine's
+    // runtime opens it shared all the same, and POSIX has no share modes.
+#if defined(_WIN32)
+    const bool shared =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    const bool shared = true;
+#endif
+    FILE* other = std::fopen("zvstream_test.bin", "rb");
+    EXPECT_EQ(other != nullptr, shared) << "a second handle on the file being written";
+    if (other) std::fclose(other);
     EXPECT_EQ(out.write("ab\0\r\n", 5) + out.write("zz", 0) + out.write("\xFF", 1), 2u);
     out.open(W16("no_such_folder/sub/file.bin")); // closes the first file before failing
     EXPECT_EQ(out.write("x", 1), 0u);
