@@ -35,6 +35,7 @@ TEST(CMarkupText, EscapeAndUnescape) {
         {"'\"", Q, "&apos;&quot;"},
         {"&amp;&#x41;&_a:b-c.9;", R, "&amp;&#x41;&_a:b-c.9;"},
         {"& x; &a b; &a", R, "&amp; x; &amp;a b; &amp;a"},
+        {"&a#b; &##;", R, "&amp;a#b; &amp;##;"}, // '#' only first
         {"&amp;", 0, "&amp;amp;"},
     };
     for (const auto& e : escapes)
@@ -54,6 +55,7 @@ TEST(CMarkupText, EscapeAndUnescape) {
         {"&#12345678;", -1, "&#12345678;"}, // 8 digits do not
         {"&#x10041;", -1, "A"},             // above 0xFFFF the low 16 bits stay
         {"&lt;&lt;", 7, "<&lt"},            // the second reference would pass the length
+        {"&#65;", 4, "A"},                  // a numeric one may end past it
     };
     for (const auto& u : unescapes)
         EXPECT_EQ(A(CMarkup::UnescapeText(W(u.in), u.length)), u.out) << u.in;
