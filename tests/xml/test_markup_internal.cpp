@@ -211,33 +211,54 @@ TEST(MarkupIndex, LargeAndDeepDocuments) {
 }
 
 // What a record cannot hold is left out as ill-formed; one unit less still fits.
+// Inside r, FindNode reads the left-out piece as one ill-formed node and stays in
+// step with the text after it.
 TEST(MarkupIndex, LimitsOfARecord) {
     MarkupProbe m;
     const std::string startTag = "<a" + std::string(ElemPos::maxStartTagLen - 3, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W(startTag + "</a>")));
     EXPECT_EQ(m.rec(1).StartTagLen(), ElemPos::maxStartTagLen);
-    EXPECT_FALSE(m.SetDoc(W("<r>" + startTag.substr(0, 2) + " " + startTag.substr(2) + "</r>")));
-    EXPECT_EQ(A(m.GetError()), "Element tag at offset 3 too long");
-    EXPECT_EQ(m.records(), 2);
-    EXPECT_EQ(checkIndex(m), "");
-
     const std::string endTag = "</a" + std::string(ElemPos::maxEndTagLen - 4, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W("<a>" + endTag)));
     EXPECT_EQ(m.rec(1).EndTagLen(), ElemPos::maxEndTagLen);
     EXPECT_EQ(m.rec(1).StartTagLen(), 3);
-    EXPECT_FALSE(m.SetDoc(W("<a>" + endTag.substr(0, 3) + " " + endTag.substr(3))));
-    EXPECT_EQ(A(m.GetError()), "Element end tag at offset 3 too long");
-    EXPECT_EQ(checkIndex(m), "");
-
     const int fits = ElemPos::maxLevel + 1;
     EXPECT_TRUE(m.SetDoc(W(repeat("<a>", fits) + repeat("</a>", fits))));
     EXPECT_EQ(m.rec(fits).Level(), ElemPos::maxLevel);
     EXPECT_EQ(m.rec(fits).flags, FIRST | 0xFFFF); // the level stays out of the flag bits
-    EXPECT_FALSE(m.SetDoc(W(repeat("<a>", fits + 1) + repeat("</a>", fits + 1))));
-    EXPECT_EQ(A(m.GetError()),
-              "Element 'a' at offset " + std::to_string(3 * fits) + " nested too deeply");
-    EXPECT_EQ(m.records(), fits + 1);
-    EXPECT_EQ(checkIndex(m), "");
+
+    const int ERR = CMarkup::NT_NODE_ERROR, LONE = CMarkup::NT_LONE_END_TAG;
+    const struct {
+        std::string doc, message;
+        int records;
+        std::vector<int> nodes; // FindNode(0) inside r, up to its end
+    } cases[] = {
+        {"<r>" + startTag.substr(0, 2) + " " + startTag.substr(2) + "t</a><b/></r>",
+         "Element tag at offset 3 too long",
+         3,
+         {ERR, 2, LONE, 1, 0}},
+        {"<r>t" + endTag.substr(0, 3) + " " + endTag.substr(3) + "<b/></r>",
+         "Element end tag at offset 4 too long",
+         3,
+         {2, ERR, 1, 0}},
+        {repeat("<d>", fits - 1) + "<r><a>t</a></r>" + repeat("</d>", fits - 1),
+         "Element 'a' at offset " + std::to_string(3 * fits) + " nested too deeply",
+         fits + 1,
+         {ERR, 2, LONE, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(m.SetDoc(W(c.doc)));
+        EXPECT_EQ(A(m.GetError()), c.message);
+        EXPECT_EQ(m.records(), c.records) << c.message;
+        EXPECT_EQ(checkIndex(m), "") << c.message;
+        while (m.FindElem() && m.GetTagName() != W16("r"))
+            m.IntoElem();
+        ASSERT_TRUE(m.IntoElem()) << c.message;
+        std::vector<int> nodes;
+        for (int type = -1; type && nodes.size() < 8;)
+            nodes.push_back(type = m.FindNode());
+        EXPECT_EQ(nodes, c.nodes) << c.message;
+    }
 }
 
 TEST(MarkupIndex, SavedPositionsAndReleases) {
