@@ -196,6 +196,7 @@ public:
     explicit CMarkup(int docFlags);  // empty document with these flags
     explicit CMarkup(MCD_CSTR text); // flags 0, text parsed (null = empty)
     CMarkup(const CMarkup& other);   // deep copy, saved positions and cursor included
+    // All or nothing: when the copy fails, this object keeps what it held.
     CMarkup& operator=(const CMarkup& other);
     ~CMarkup();
 
