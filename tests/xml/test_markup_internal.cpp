@@ -364,8 +364,9 @@ TEST(MarkupIndex, FailedAssignmentKeepsTheTarget) {
         failAfter = 0;
         break;
     }
-    EXPECT_GE(n, 7); // the segment table and a segment, the saved positions' table and
-                     // bucket, two texts: each failed once
+    // At least six allocations failed in turn: the segment table, a segment, the
+    // saved positions' table and bucket, the two texts.
+    EXPECT_GE(n, 7);
     EXPECT_EQ(target.GetDoc(), source.GetDoc());
     EXPECT_EQ(checkIndex(target), "");
     EXPECT_TRUE(target.RestorePos(W16("s")));
