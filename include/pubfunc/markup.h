@@ -196,6 +196,7 @@ public:
     explicit CMarkup(int docFlags);  // empty document with these flags
     explicit CMarkup(MCD_CSTR text); // flags 0, text parsed (null = empty)
     CMarkup(const CMarkup& other);   // deep copy, saved positions and cursor included
+    // All or nothing: when the copy fails, this object keeps what it held.
     CMarkup& operator=(const CMarkup& other);
     ~CMarkup();
 
@@ -283,7 +284,9 @@ public:
     // Whole files as UTF-8, no byte-order mark handling. result receives
     // "<bytes> bytes to <units> wide chars" / "<units> wide chars to <bytes> bytes",
     // or the system's message (first line) on failure; a failed read leaves text as
-    // it was. flags is accepted and left unchanged.
+    // it was. A read fails when the file cannot seek or yields less than its size, a
+    // write when the bytes do not reach the file (the close included). flags is
+    // accepted and left unchanged.
     static bool ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result = nullptr,
                              int* flags = nullptr);
     static bool WriteTextFile(MCD_CSTR path, const wstring16& text, wstring16* result = nullptr,

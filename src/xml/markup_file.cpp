@@ -18,11 +18,16 @@
 
 namespace {
 
-// Closes the file on every way out.
+// Closes the file on every way out; close() reports whether the close succeeded.
 struct FileCloser {
     FILE* f;
     ~FileCloser() {
         if (f) std::fclose(f);
+    }
+    bool close() {
+        FILE* const g = f;
+        f = nullptr;
+        return std::fclose(g) == 0;
     }
 };
 
@@ -43,28 +48,37 @@ wstring16 CMarkup::x_GetLastError() {
     return text;
 }
 
+// Every byte is read before text is touched, so a failed read leaves it as it was.
+// A file without a size (a pipe, a device that cannot seek) fails with the seek's
+// error, and so does a read that ends short of the size: with the system's error,
+// or as an input/output error when the file just ended early (it got shorter while
+// it was read).
 bool CMarkup::ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result, int* flags) {
     (void)flags;
-    FileCloser file{open(path, "rb")};
-    if (!file.f) {
+    const auto failed = [result]() {
         if (result) *result = x_GetLastError();
         return false;
-    }
-    text.clear();
-    std::fseek(file.f, 0, SEEK_END);
+    };
+    FileCloser file{open(path, "rb")};
+    if (!file.f || std::fseek(file.f, 0, SEEK_END) != 0) return failed();
     const long size = std::ftell(file.f);
-    std::fseek(file.f, 0, SEEK_SET);
-    const int bytes = size > 0 ? int(size) : 0;
+    if (size < 0 || std::fseek(file.f, 0, SEEK_SET) != 0) return failed();
+    const int bytes = int(size);
     std::unique_ptr<char[]> buffer(new char[size_t(bytes) + 1]);
-    const int read = bytes ? int(std::fread(buffer.get(), 1, size_t(bytes), file.f)) : 0;
-    const int units = UTF8To16(nullptr, buffer.get(), read);
+    if (bytes && std::fread(buffer.get(), 1, size_t(bytes), file.f) != size_t(bytes)) {
+        if (!std::ferror(file.f)) errno = EIO;
+        return failed();
+    }
+    const int units = UTF8To16(nullptr, buffer.get(), bytes);
     text.resize(size_t(units) + 1);
-    UTF8To16(&text[0], buffer.get(), read);
+    UTF8To16(&text[0], buffer.get(), bytes);
     text.resize(size_t(units));
     if (result) *result = pf::format(W16("%s%d bytes to %d wide chars"), W16(""), bytes, units);
     return true;
 }
 
+// The bytes have reached the file only when the close has flushed them: a full disk
+// may show there first, and then fails the write like a failed fwrite.
 bool CMarkup::WriteTextFile(MCD_CSTR path, const wstring16& text, wstring16* result, int* flags) {
     (void)flags;
     FileCloser file{open(path, "wb")};
@@ -79,10 +93,16 @@ bool CMarkup::WriteTextFile(MCD_CSTR path, const wstring16& text, wstring16* res
         UTF16To8(buffer.data(), text.c_str(), bytes + 1);
         ok = std::fwrite(buffer.data(), size_t(bytes), 1, file.f) == 1;
     }
+    wstring16 error;
+    if (!ok) error = x_GetLastError();
+    if (!file.close() && ok) {
+        ok = false;
+        error = x_GetLastError();
+    }
     if (result)
         *result =
             ok ? pf::format(W16("%d wide chars to %s%d bytes"), int(text.size()), W16(""), bytes)
-               : x_GetLastError();
+               : error;
     return ok;
 }
 

@@ -25,49 +25,47 @@ using SavedPosMap = CMarkup::SavedPosMap;
 
 constexpr int kSegmentSize = PosArray::segmentSize;
 
-// A copy of the first count records of src in a new array of size records, built
-// aside so that a failed allocation leaves the destination untouched.
-void copyRecords(PosArray& dst, const PosArray& src, int count, int size) {
-    PosArray fresh;
+// Fills the empty array fresh with a copy of the first count records of src, in
+// size records. fresh.size follows each segment made, so a failed allocation leaves
+// fresh holding what Release must free.
+void copyRecords(PosArray& fresh, const PosArray& src, int count, int size) {
     const int segs = ((size - 1) >> PosArray::segmentBits) + 1;
     fresh.segments = new ElemPos*[segs];
     fresh.segmentSlots = segs;
     for (int s = 0; s < segs; ++s) {
         const int inSeg = std::min(kSegmentSize, size - s * kSegmentSize);
         fresh.segments[s] = new ElemPos[inSeg];
-        fresh.size = s * kSegmentSize + inSeg; // what Release must free if the next one fails
+        fresh.size = s * kSegmentSize + inSeg;
         const int toCopy = std::min(inSeg, count - s * kSegmentSize);
         if (toCopy > 0) std::copy(src.segments[s], src.segments[s] + toCopy, fresh.segments[s]);
     }
-    dst.RemoveAll();
-    dst.segments = fresh.segments;
-    dst.size = fresh.size;
-    dst.segmentSlots = fresh.segmentSlots;
-    fresh.Clear();
 }
 
-// Copies the used entries of each bucket into arrays of exactly that many.
-void copySavedPos(SavedPosMap& dst, const SavedPosMap& src) {
-    SavedPosMap fresh;
-    if (src.table) {
-        fresh.AllocMapTable();
-        for (int b = 0; b < SavedPosMap::buckets; ++b) {
-            const SavedPosEntry* from = src.table[b];
-            if (!from) continue;
-            int used = 0;
-            while (from[used].entryFlags & CMarkup::SP_USED) {
-                ++used;
-                if (from[used - 1].entryFlags & CMarkup::SP_LAST) break;
-            }
-            if (!used) continue;
-            SavedPosEntry* to = fresh.table[b] = new SavedPosEntry[used];
-            for (int i = 0; i < used; ++i)
-                to[i] = from[i];
-            to[used - 1].entryFlags |= CMarkup::SP_LAST;
+void swapRecords(PosArray& a, PosArray& b) {
+    std::swap(a.segments, b.segments);
+    std::swap(a.size, b.size);
+    std::swap(a.segmentSlots, b.segmentSlots);
+}
+
+// Fills the empty map fresh with the used entries of each bucket of src, in arrays
+// of exactly that many.
+void copySavedPos(SavedPosMap& fresh, const SavedPosMap& src) {
+    if (!src.table) return;
+    fresh.AllocMapTable();
+    for (int b = 0; b < SavedPosMap::buckets; ++b) {
+        const SavedPosEntry* from = src.table[b];
+        if (!from) continue;
+        int used = 0;
+        while (from[used].entryFlags & CMarkup::SP_USED) {
+            ++used;
+            if (from[used - 1].entryFlags & CMarkup::SP_LAST) break;
         }
+        if (!used) continue;
+        SavedPosEntry* to = fresh.table[b] = new SavedPosEntry[used];
+        for (int i = 0; i < used; ++i)
+            to[i] = from[i];
+        to[used - 1].entryFlags |= CMarkup::SP_LAST;
     }
-    dst.RemoveAll();
-    std::swap(dst.table, fresh.table);
 }
 
 } // namespace
@@ -115,12 +113,22 @@ CMarkup::CMarkup(const CMarkup& other) {
     *this = other;
 }
 
+// Copy, then swap: everything that can fail is built aside, and only swaps and
+// plain stores follow, so a failed copy leaves this object as it was. The old
+// records, saved positions and texts leave with the locals.
 CMarkup& CMarkup::operator=(const CMarkup& other) {
     if (this == &other) return *this;
-    copyRecords(elemPosArray, other.elemPosArray, other.freePos, std::max(other.freePos, 8));
-    copySavedPos(savedPosMap, other.savedPosMap);
-    docText = other.docText;
-    errorText = other.errorText;
+    PosArray records;
+    copyRecords(records, other.elemPosArray, other.freePos, std::max(other.freePos, 8));
+    SavedPosMap saved;
+    copySavedPos(saved, other.savedPosMap);
+    wstring16 doc = other.docText;
+    wstring16 error = other.errorText;
+
+    swapRecords(elemPosArray, records);
+    std::swap(savedPosMap.table, saved.table);
+    docText.swap(doc);
+    errorText.swap(error);
     parentPos = other.parentPos;
     mainPos = other.mainPos;
     childPos = other.childPos;

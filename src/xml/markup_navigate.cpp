@@ -81,6 +81,11 @@ bool CMarkup::OutOfElem() {
 // over by their records (their content is never scanned here), so the element
 // cursor stays in step with the scanner and ends as the element before the node
 // found. The parent's own end tag ends the walk.
+//
+// Markup that the parse left out of the index reads as one ill-formed node, as the
+// parse treated it: a start tag with no record at its offset (too long, or nested
+// too deeply) and an end tag too long for a record. The scan goes on right after
+// it, through whatever the left-out element held, so the cursor stays in step.
 int CMarkup::FindNode(int nodeTypes) {
     const wchar16* const doc = docText.c_str();
     int offset = 0;
@@ -106,17 +111,21 @@ int CMarkup::FindNode(int nodeTypes) {
         if (type == -1) type = NT_NODE_ERROR;
         if (type == 0) {
             if (node.start == parentEndTag) return 0;
-            type = NT_LONE_END_TAG;
+            type = node.length > ElemPos::maxEndTagLen ? NT_NODE_ERROR : NT_LONE_END_TAG;
         }
         if (type == NT_ELEMENT) {
-            cursor = cursor ? elemPosArray[cursor].nextSibling : elemPosArray[parentPos].firstChild;
-            if (!cursor) return 0;
-            if (!nodeTypes || (nodeTypes & NT_ELEMENT)) {
-                x_SetPos(parentPos, cursor, 0);
-                return NT_ELEMENT;
+            const int next =
+                cursor ? elemPosArray[cursor].nextSibling : elemPosArray[parentPos].firstChild;
+            if (next && elemPosArray[next].start == node.start) {
+                cursor = next;
+                if (!nodeTypes || (nodeTypes & NT_ELEMENT)) {
+                    x_SetPos(parentPos, cursor, 0);
+                    return NT_ELEMENT;
+                }
+                offset = elemPosArray[cursor].EndOffset();
+                continue;
             }
-            offset = elemPosArray[cursor].EndOffset();
-            continue;
+            type = NT_NODE_ERROR;
         }
         if (!nodeTypes || (nodeTypes & type)) {
             mainPos = cursor;

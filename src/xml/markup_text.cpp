@@ -19,14 +19,16 @@ using unit = pf::u16::unit;
 
 constexpr wchar16 kInvalid = '?';
 
-// The start of a reference after '&': a letter, '#', '_', ':' or a unit >= 0x80.
-bool isRefStart(unsigned c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' || c == '_' || c == ':' ||
-           c >= 0x80;
+// The units of a reference after '&': a letter, '_', ':' or a unit >= 0x80 anywhere;
+// '#' only first; digits, '-' and '.' only after the first.
+bool isRefLetter(unsigned c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
 }
-// The rest of a reference up to ';': also digits, '-' and '.'.
+bool isRefStart(unsigned c) {
+    return isRefLetter(c) || c == '#';
+}
 bool isRefUnit(unsigned c) {
-    return isRefStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    return isRefLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
 // The named references, tried in this order.
@@ -128,8 +130,10 @@ wstring16 CMarkup::EscapeText(MCD_CSTR text, int flags) {
     return out;
 }
 
-// The reference must lie wholly within length: a numeric one whose ';' would come
-// after the end is no reference, as a named one is not.
+// A named reference must lie wholly within length. A numeric one is looked for in
+// the terminated text: its ';' may lie past length (the value is taken and the run
+// ends there), and only a 0 unit or the end of its reach stops the search. So
+// "&#65;" over 4 units gives "A", and the whole text is never read past its end.
 wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
     wstring16 out;
     const wchar16* s = text.text;
@@ -142,15 +146,15 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
             out += c;
             continue;
         }
-        if (i + 1 < length && s[i + 1] == '#') {
+        if (s[i + 1] == '#') {
             int digits = i + 2;
             int base = 10;
-            if (digits < length && s[digits] == 'x') {
+            if (s[digits] == 'x') {
                 base = 16;
                 ++digits;
             }
             int semi = -1;
-            for (int j = digits; j < digits + kNumericRefReach && j < length && s[j]; ++j) {
+            for (int j = digits; j < digits + kNumericRefReach && s[j]; ++j) {
                 if (s[j] == ';') {
                     semi = j;
                     break;

@@ -1,12 +1,53 @@
 // CMarkup's index and scanner from inside: records after a parse, the node scanner
 // and tokenizers, array growth across segments, the limits of a record, saved
-// positions and releases.
+// positions and releases, and a copy that fails.
 #include "xml/markup_check.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
+
+// Allocation failure on demand for this binary: while failAfter is above 0, the
+// allocation that counts it down to 0 fails. Every form of new and delete is
+// replaced, so that they still pair up under the address sanitizer.
+namespace {
+int failAfter = 0;
+void* allocate(std::size_t n) noexcept {
+    if (failAfter > 0 && --failAfter == 0) return nullptr;
+    return std::malloc(n ? n : 1);
+}
+void* allocateOrThrow(std::size_t n) {
+    if (void* p = allocate(n)) return p;
+    throw std::bad_alloc();
+}
+} // namespace
+void* operator new(std::size_t n) {
+    return allocateOrThrow(n);
+}
+void* operator new[](std::size_t n) {
+    return allocateOrThrow(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return allocate(n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    return allocate(n);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 typedef CMarkup::ElemPos ElemPos;
@@ -211,33 +252,54 @@ TEST(MarkupIndex, LargeAndDeepDocuments) {
 }
 
 // What a record cannot hold is left out as ill-formed; one unit less still fits.
+// Inside r, FindNode reads the left-out piece as one ill-formed node and stays in
+// step with the text after it.
 TEST(MarkupIndex, LimitsOfARecord) {
     MarkupProbe m;
     const std::string startTag = "<a" + std::string(ElemPos::maxStartTagLen - 3, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W(startTag + "</a>")));
     EXPECT_EQ(m.rec(1).StartTagLen(), ElemPos::maxStartTagLen);
-    EXPECT_FALSE(m.SetDoc(W("<r>" + startTag.substr(0, 2) + " " + startTag.substr(2) + "</r>")));
-    EXPECT_EQ(A(m.GetError()), "Element tag at offset 3 too long");
-    EXPECT_EQ(m.records(), 2);
-    EXPECT_EQ(checkIndex(m), "");
-
     const std::string endTag = "</a" + std::string(ElemPos::maxEndTagLen - 4, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W("<a>" + endTag)));
     EXPECT_EQ(m.rec(1).EndTagLen(), ElemPos::maxEndTagLen);
     EXPECT_EQ(m.rec(1).StartTagLen(), 3);
-    EXPECT_FALSE(m.SetDoc(W("<a>" + endTag.substr(0, 3) + " " + endTag.substr(3))));
-    EXPECT_EQ(A(m.GetError()), "Element end tag at offset 3 too long");
-    EXPECT_EQ(checkIndex(m), "");
-
     const int fits = ElemPos::maxLevel + 1;
     EXPECT_TRUE(m.SetDoc(W(repeat("<a>", fits) + repeat("</a>", fits))));
     EXPECT_EQ(m.rec(fits).Level(), ElemPos::maxLevel);
     EXPECT_EQ(m.rec(fits).flags, FIRST | 0xFFFF); // the level stays out of the flag bits
-    EXPECT_FALSE(m.SetDoc(W(repeat("<a>", fits + 1) + repeat("</a>", fits + 1))));
-    EXPECT_EQ(A(m.GetError()),
-              "Element 'a' at offset " + std::to_string(3 * fits) + " nested too deeply");
-    EXPECT_EQ(m.records(), fits + 1);
-    EXPECT_EQ(checkIndex(m), "");
+
+    const int ERR = CMarkup::NT_NODE_ERROR, LONE = CMarkup::NT_LONE_END_TAG;
+    const struct {
+        std::string doc, message;
+        int records;
+        std::vector<int> nodes; // FindNode(0) inside r, up to its end
+    } cases[] = {
+        {"<r>" + startTag.substr(0, 2) + " " + startTag.substr(2) + "t</a><b/></r>",
+         "Element tag at offset 3 too long",
+         3,
+         {ERR, 2, LONE, 1, 0}},
+        {"<r>t" + endTag.substr(0, 3) + " " + endTag.substr(3) + "<b/></r>",
+         "Element end tag at offset 4 too long",
+         3,
+         {2, ERR, 1, 0}},
+        {repeat("<d>", fits - 1) + "<r><a>t</a></r>" + repeat("</d>", fits - 1),
+         "Element 'a' at offset " + std::to_string(3 * fits) + " nested too deeply",
+         fits + 1,
+         {ERR, 2, LONE, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(m.SetDoc(W(c.doc)));
+        EXPECT_EQ(A(m.GetError()), c.message);
+        EXPECT_EQ(m.records(), c.records) << c.message;
+        EXPECT_EQ(checkIndex(m), "") << c.message;
+        while (m.FindElem() && m.GetTagName() != W16("r"))
+            m.IntoElem();
+        ASSERT_TRUE(m.IntoElem()) << c.message;
+        std::vector<int> nodes;
+        for (int type = -1; type && nodes.size() < 8;)
+            nodes.push_back(type = m.FindNode());
+        EXPECT_EQ(nodes, c.nodes) << c.message;
+    }
 }
 
 TEST(MarkupIndex, SavedPositionsAndReleases) {
@@ -278,4 +340,35 @@ TEST(MarkupIndex, SavedPositionsAndReleases) {
                                  "ab")));
     EXPECT_EQ(m.GetNodeType(), 0);
     EXPECT_EQ(bucket[0].name, W16("ba"));
+}
+
+// Each allocation of an assignment fails in turn: the target keeps its document,
+// index, cursor and saved positions, and the copy that completes is whole.
+TEST(MarkupIndex, FailedAssignmentKeepsTheTarget) {
+    MarkupProbe source(W16("<s><t/><u/></s><v/>")), target(W16("<r><a/></r>"));
+    ASSERT_TRUE(source.FindChildElem() && source.SavePos(W16("s")));
+    ASSERT_TRUE(target.FindElem() && target.SavePos(W16("r")));
+    int n = 1;
+    for (;; ++n) {
+        failAfter = n;
+        try {
+            target = source;
+        } catch (const std::bad_alloc&) {
+            failAfter = 0;
+            EXPECT_EQ(A(target.GetDoc()), "<r><a/></r>") << "allocation " << n;
+            EXPECT_EQ(checkIndex(target), "") << "allocation " << n;
+            EXPECT_EQ(target.mainPos, 1) << "allocation " << n;
+            EXPECT_TRUE(target.RestorePos(W16("r"))) << "allocation " << n;
+            continue;
+        }
+        failAfter = 0;
+        break;
+    }
+    // At least six allocations failed in turn: the segment table, a segment, the
+    // saved positions' table and bucket, the two texts.
+    EXPECT_GE(n, 7);
+    EXPECT_EQ(target.GetDoc(), source.GetDoc());
+    EXPECT_EQ(checkIndex(target), "");
+    EXPECT_TRUE(target.RestorePos(W16("s")));
+    EXPECT_EQ(target.childPos, 2);
 }
