@@ -1,5 +1,6 @@
 // The memory pool's exact layout, growth, fall-backs and creation, from inside the
 // library; every test starts from a fresh, empty pool.
+#include "alloc_probe.h"
 #include "core/libframe.h"
 #include "core/mempool_internal.h"
 #include "core/mempool_reports.h"
@@ -11,25 +12,6 @@
 #include <cstring>
 #include <new>
 #include <thread>
-
-// Every operator new of this test program is counted: a report runs under the
-// pool's lock, often on a damaged heap, and must not allocate.
-static std::atomic<int> g_news{0};
-void* operator new(size_t n) {
-    ++g_news;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-// GCC takes the free below for a mismatch with its own operator new; this one is malloc.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
 
 using namespace pf::mempool;
 
@@ -174,9 +156,9 @@ TEST_F(MemPoolInternal, ReportIsBuiltWithoutAllocating) {
     });
     void* p = mp_alloc(8);
     mp_free(p);
-    const int before = g_news;
+    const int before = g_allocations;
     mp_free(p);
-    EXPECT_EQ(g_news - before, 0);
+    EXPECT_EQ(g_allocations - before, 0);
     EXPECT_EQ(seen, one(kRepeatFree, p)[0]);
 }
 

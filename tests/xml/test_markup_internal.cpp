@@ -1,6 +1,7 @@
 // CMarkup's index and scanner from inside: records after a parse, the node scanner
 // and tokenizers, array growth across segments, the limits of a record, saved
 // positions and releases, and a copy that fails.
+#include "alloc_probe.h"
 #include "xml/markup_check.h"
 
 #include <gtest/gtest.h>
@@ -9,45 +10,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-// Allocation failure on demand for this binary: while failAfter is above 0, the
-// allocation that counts it down to 0 fails. Every form of new and delete is
-// replaced, so that they still pair up under the address sanitizer.
-namespace {
-int failAfter = 0;
-void* allocate(std::size_t n) noexcept {
-    if (failAfter > 0 && --failAfter == 0) return nullptr;
-    return std::malloc(n ? n : 1);
-}
-void* allocateOrThrow(std::size_t n) {
-    if (void* p = allocate(n)) return p;
-    throw std::bad_alloc();
-}
-} // namespace
-void* operator new(std::size_t n) {
-    return allocateOrThrow(n);
-}
-void* operator new[](std::size_t n) {
-    return allocateOrThrow(n);
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    return allocate(n);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    return allocate(n);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 typedef CMarkup::ElemPos ElemPos;
@@ -350,18 +312,18 @@ TEST(MarkupIndex, FailedAssignmentKeepsTheTarget) {
     ASSERT_TRUE(target.FindElem() && target.SavePos(W16("r")));
     int n = 1;
     for (;; ++n) {
-        failAfter = n;
+        g_failAfter = n;
         try {
             target = source;
         } catch (const std::bad_alloc&) {
-            failAfter = 0;
+            g_failAfter = 0;
             EXPECT_EQ(A(target.GetDoc()), "<r><a/></r>") << "allocation " << n;
             EXPECT_EQ(checkIndex(target), "") << "allocation " << n;
             EXPECT_EQ(target.mainPos, 1) << "allocation " << n;
             EXPECT_TRUE(target.RestorePos(W16("r"))) << "allocation " << n;
             continue;
         }
-        failAfter = 0;
+        g_failAfter = 0;
         break;
     }
     // At least six allocations failed in turn: the segment table, a segment, the
