@@ -12,16 +12,21 @@
 
 TEST(ZvString, NullEmptyAndSharedStates) {
     // Copy on write and at()'s write-through are in the model test.
-    ZvString null, b = Z(u"abc"), c = b, e = Z(u"x", 0), all = Z(u"ab");
-    EXPECT_TRUE(null.isNull() && null.constString()[0] == 0);
-    EXPECT_TRUE(e.isEmpty() && !e.isNull() && null == e);
+    ZvString null, b = Z(u"abc"), c = b, e = Z(u"x", 0), all = Z(u"ab"), none;
+    EXPECT_EQ(null.constString()[0], 0);
+    EXPECT_FALSE(e.isNull());
+    EXPECT_TRUE(null == e);
     null.append(b); // a null string takes the other's record; an empty one does not
     e.append(b);
-    EXPECT_TRUE(shares(null, b) && !shares(e, b));
+    EXPECT_TRUE(shares(null, b));
+    EXPECT_FALSE(shares(e, b));
     null.clear(), c.resize(0);
-    ZvString none; // replacing in a null string still gives a record
-    EXPECT_TRUE(null.isNull() && !c.isNull() && !none.replace(Z(u"a"), Z(u"b")).isNull());
-    EXPECT_TRUE(all.remove(0, 2).isEmpty() && !all.isNull());
+    const std::tuple<const char*, bool, bool> states[] = {
+        CALL_ROW(null.isNull(), true), CALL_ROW(c.isNull(), false),
+        CALL_ROW(none.replace(Z(u"a"), Z(u"b")).isNull(), false), // replacing gives a record
+        CALL_ROW(all.remove(0, 2).isEmpty(), true), CALL_ROW(all.isNull(), false)};
+    for (const auto& [call, got, want] : states)
+        EXPECT_EQ(got, want) << call;
 }
 
 TEST(ZvString, ComparisonIsOrdinal) {
@@ -31,34 +36,50 @@ TEST(ZvString, ComparisonIsOrdinal) {
     };
     auto sign = [](int v) { return (v > 0) - (v < 0); };
     for (const auto& [x, y, compare, noCase] : cases) {
-        EXPECT_EQ(sign(Z(x).compare(Z(y))), compare);
-        EXPECT_EQ(sign(Z(x).compareNoCase(Z(y))), noCase);
+        const std::string pair =
+            testing::PrintToString(u16(x)) + " " + testing::PrintToString(u16(y));
+        EXPECT_EQ(sign(Z(x).compare(Z(y))), compare) << pair;
+        EXPECT_EQ(sign(Z(x).compareNoCase(Z(y))), noCase) << "no case " << pair;
     }
-    EXPECT_TRUE(Z(u"abc") == W16("abc") && Z(u"abc") != W16("ab") && Z(u"abc") == "abc");
     const unsigned short az[] = {'a', 0, 'b'}, azc[] = {'a', 0, 'c'};
-    EXPECT_FALSE(ZvString(az, 3) == W16("a")); // the size counts, not the terminator
-    EXPECT_EQ(ZvString(az, 3).compareNoCase(ZvString(azc, 3)), 0); // but not here
+    const std::tuple<const char*, bool, bool> equal[] = {
+        CALL_ROW(Z(u"abc") == W16("abc"), true), CALL_ROW(Z(u"abc") != W16("ab"), true),
+        CALL_ROW(Z(u"abc") == "abc", true),
+        CALL_ROW(ZvString(az, 3) == W16("a"), false), // the size counts, not the terminator
+        CALL_ROW(ZvString(az, 3).compareNoCase(ZvString(azc, 3)) == 0, true)}; // but not here
+    for (const auto& [call, got, want] : equal)
+        EXPECT_EQ(got, want) << call;
 }
 
 TEST(ZvString, SlicesShareWhenWholeAndClampOtherwise) {
     const ZvString abcd = Z(u"abcd");
     // The slice, its units, whether it is null, whether it shares abcd's record.
-    const std::tuple<ZvString, const char16_t*, bool, bool> cases[] = {
-        {abcd.left(-1), u"abcd", false, true},    {abcd.left(2), u"ab", false, false},
-        {abcd.left(0), u"", false, false},        {abcd.left(4), u"abcd", false, true},
-        {abcd.right(5), u"abcd", false, true},    {abcd.right(1), u"d", false, false},
-        {abcd.mid(1, -1), u"bcd", false, false},  {abcd.mid(-1, 3), u"ab", false, false},
-        {abcd.mid(-5, 2), u"abcd", false, false}, {abcd.mid(4, 1), u"", true, false},
-        {abcd.mid(0, 4), u"abcd", false, true},   {abcd.mid(2, 100), u"cd", false, false},
-        {ZvString().mid(0), u"", true, false},
+    const std::tuple<const char*, ZvString, const char16_t*, bool, bool> cases[] = {
+        // clang-format off
+        {"left(-1)", abcd.left(-1), u"abcd", false, true},
+        {"left(2)", abcd.left(2), u"ab", false, false},
+        {"left(0)", abcd.left(0), u"", false, false},
+        {"left(4)", abcd.left(4), u"abcd", false, true},
+        {"right(5)", abcd.right(5), u"abcd", false, true},
+        {"right(1)", abcd.right(1), u"d", false, false},
+        {"mid(1, -1)", abcd.mid(1, -1), u"bcd", false, false},
+        {"mid(-1, 3)", abcd.mid(-1, 3), u"ab", false, false},
+        {"mid(-5, 2)", abcd.mid(-5, 2), u"abcd", false, false},
+        {"mid(4, 1)", abcd.mid(4, 1), u"", true, false},
+        {"mid(0, 4)", abcd.mid(0, 4), u"abcd", false, true},
+        {"mid(2, 100)", abcd.mid(2, 100), u"cd", false, false},
+        {"null mid(0)", ZvString().mid(0), u"", true, false},
+        // clang-format on
     };
-    for (const auto& c : cases) {
-        const auto& [got, want, null, shared] = c;
-        EXPECT_TRUE(str(got) == want && got.isNull() == null && shares(got, abcd) == shared)
-            << "case " << &c - cases;
+    for (const auto& [call, got, want, null, shared] : cases) {
+        EXPECT_EQ(str(got), want) << call;
+        EXPECT_EQ(got.isNull(), null) << call;
+        EXPECT_EQ(shares(got, abcd), shared) << call;
     }
-    const ZvString src = Z(u"AZ@[az`{\u00c9"), lower = src.toLower(), upper = src.toUpper();
-    EXPECT_EQ(str(lower) + str(upper) + str(src), u"az@[az`{\u00c9AZ@[AZ`{\u00c9AZ@[az`{\u00c9");
+    const ZvString src = Z(u"AZ@[az`{\u00c9");
+    EXPECT_EQ(str(src.toLower()), u"az@[az`{\u00c9");
+    EXPECT_EQ(str(src.toUpper()), u"AZ@[AZ`{\u00c9");
+    EXPECT_EQ(str(src), u"AZ@[az`{\u00c9");
 }
 
 // The model test below runs no searches: these are their boundaries.
@@ -66,24 +87,27 @@ TEST(ZvString, SearchesFollowTheirBoundaryRules) {
     const ZvString s = Z(u"abcabc"), empty = Z(u"", 0), null;
     const unsigned short embedded[] = {'a', 0, 'b', 'c'};
     const ZvString z(embedded, 4); // terminated searches stop at the 0 unit; others do not
-    const int cases[][2] = {
+    const std::tuple<const char*, int, int> cases[] = {
         // clang-format off
-        {s.indexOf(u'c', 3), 5}, {s.indexOf(u'c', -2), 5}, {s.indexOf(u'c', 6), -1},
-        {s.indexOf(u'\0'), 6}, {s.indexOf(Z(u"bc"), 2), 4}, {s.indexOf(Z(u""), 3), 3},
-        {empty.indexOf(Z(u"")), -1}, {s.lastIndexOf(u'a', 2), 0}, {s.lastIndexOf(u'c', 100), 5},
-        {s.lastIndexOf(u'\0', 100), -1}, {s.lastIndexOf(u'\0', 6), 6},
-        {s.lastIndexOf(u'a', -8), -1}, {s.lastIndexOf(Z(u"bc")), 4},
-        {s.lastIndexOf(Z(u"bc"), 3), 1}, {s.lastIndexOf(Z(u"c"), -1), 5},
-        {s.lastIndexOf(Z(u""), 6), 6}, {s.lastIndexOf(Z(u"abcabcx")), -1}, {z.indexOf(u'b'), -1},
-        {z.lastIndexOf(u'b'), 2}, {z.contains(Z(u"bc")), false}, {z.contains(u'\0'), true},
-        {empty.contains(u'\0'), false}, {empty.startsWith(u'\0'), true},
-        {s.startsWith(Z(u"abc")), true}, {s.endsWith(Z(u"cabc")), true},
-        {s.endsWith(Z(u"ab")), false}, {null.startsWith(empty), false},
-        {null.startsWith(null), true}, {empty.endsWith(null), true},
+        CALL_ROW(s.indexOf(u'c', 3), 5), CALL_ROW(s.indexOf(u'c', -2), 5),
+        CALL_ROW(s.indexOf(u'c', 6), -1), CALL_ROW(s.indexOf(u'\0'), 6),
+        CALL_ROW(s.indexOf(Z(u"bc"), 2), 4), CALL_ROW(s.indexOf(Z(u""), 3), 3),
+        CALL_ROW(empty.indexOf(Z(u"")), -1), CALL_ROW(s.lastIndexOf(u'a', 2), 0),
+        CALL_ROW(s.lastIndexOf(u'c', 100), 5), CALL_ROW(s.lastIndexOf(u'\0', 100), -1),
+        CALL_ROW(s.lastIndexOf(u'\0', 6), 6), CALL_ROW(s.lastIndexOf(u'a', -8), -1),
+        CALL_ROW(s.lastIndexOf(Z(u"bc")), 4), CALL_ROW(s.lastIndexOf(Z(u"bc"), 3), 1),
+        CALL_ROW(s.lastIndexOf(Z(u"c"), -1), 5), CALL_ROW(s.lastIndexOf(Z(u""), 6), 6),
+        CALL_ROW(s.lastIndexOf(Z(u"abcabcx")), -1), CALL_ROW(z.indexOf(u'b'), -1),
+        CALL_ROW(z.lastIndexOf(u'b'), 2), CALL_ROW(int(z.contains(Z(u"bc"))), 0),
+        CALL_ROW(int(z.contains(u'\0')), 1), CALL_ROW(int(empty.contains(u'\0')), 0),
+        CALL_ROW(int(empty.startsWith(u'\0')), 1), CALL_ROW(int(s.startsWith(Z(u"abc"))), 1),
+        CALL_ROW(int(s.endsWith(Z(u"cabc"))), 1), CALL_ROW(int(s.endsWith(Z(u"ab"))), 0),
+        CALL_ROW(int(null.startsWith(empty)), 0), CALL_ROW(int(null.startsWith(null)), 1),
+        CALL_ROW(int(empty.endsWith(null)), 1),
         // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c[0], c[1]) << "case " << &c - cases;
+    for (const auto& [call, got, want] : cases)
+        EXPECT_EQ(got, want) << call;
 }
 
 // Inserts, removes and replaces at random are in the model test; these are the
@@ -120,7 +144,8 @@ TEST(ZvString, NumbersAndDigitStrings) {
     };
     for (const auto& [n, base, want] : numbers) {
         const ZvString s = ZvString::number(n, base);
-        EXPECT_TRUE(str(s) == want && !s.isNull()) << n << " base " << base;
+        EXPECT_EQ(str(s), want) << n << " base " << base;
+        EXPECT_FALSE(s.isNull()) << n << " base " << base;
     }
     const std::tuple<const char16_t*, int, bool> digits[] = {
         // clang-format off
@@ -130,8 +155,8 @@ TEST(ZvString, NumbersAndDigitStrings) {
     };
     for (const auto& [text, value, valid] : digits) {
         bool ok = !valid;
-        EXPECT_EQ(Z(text).toInt32(&ok), value);
-        EXPECT_EQ(ok, valid);
+        EXPECT_EQ(Z(text).toInt32(&ok), value) << testing::PrintToString(u16(text));
+        EXPECT_EQ(ok, valid) << testing::PrintToString(u16(text));
     }
 }
 

@@ -30,7 +30,8 @@ TEST(ZvTextCodec, ToUnicodeKeepsTheLongestCleanPrefix) {
     };
     for (const auto& [in, len, want, null] : cases) {
         const ZvString s = utf8.toUnicode(in, len);
-        EXPECT_TRUE(str(s) == want && s.isNull() == null) << in;
+        EXPECT_EQ(str(s), want) << testing::PrintToString(in) << " length " << len;
+        EXPECT_EQ(s.isNull(), null) << testing::PrintToString(in) << " length " << len;
     }
     const ZvTextCodec unknown(static_cast<ZvTextCodec::Encoding>(2));
     EXPECT_TRUE(unknown.toUnicode("abc", 3).isNull());
@@ -66,7 +67,7 @@ TEST(ZvTextCodec, LongInputsTakeTheHeapPath) {
     EXPECT_EQ(utf8.toUnicode(big.data(), int(big.size())).size(), 5001);
     big += "\xE4";
     const ZvString cut = utf8.toUnicode(big.data(), int(big.size()));
-    EXPECT_TRUE(cut.size() == 5001 && cut.at(5000) == 0x4E2D);
+    EXPECT_EQ(str(cut).substr(4999), u"x\u4E2D");
     std::string mega(1 << 20, 'y');
     mega[10] = '\xFF';
     EXPECT_EQ(str(utf8.toUnicode(mega.data(), int(mega.size()))), u"yyyyyyyyyy");
@@ -81,10 +82,15 @@ TEST(ZvTextCodec, FromUnicodeRules) {
     EXPECT_EQ(bytes(utf8.fromUnicode(W16("ab"), -1)), std::string("ab", 3)); // with the 0 byte
     EXPECT_EQ(bytes(utf8.fromUnicode(lone, 3)), "a\xEF\xBF\xBD\x62");
     // The byte array drops a leading 0 byte; a failed conversion gives an empty array.
-    for (const ZvByteArray& a : {utf8.fromUnicode(zeroFirst, 2),
-                                 utf8.fromUnicode(static_cast<const unsigned short*>(nullptr), 3)})
-        EXPECT_TRUE(a.isEmpty() && !a.isNull());
-    EXPECT_TRUE(ZvString().toUtf8().isNull() && Z(u"").toCap().isNull());
+    const std::tuple<const char*, bool, bool> states[] = {
+        CALL_ROW(utf8.fromUnicode(zeroFirst, 2).isEmpty(), true),
+        CALL_ROW(utf8.fromUnicode(zeroFirst, 2).isNull(), false),
+        CALL_ROW(utf8.fromUnicode(static_cast<const unsigned short*>(nullptr), 3).isEmpty(), true),
+        CALL_ROW(utf8.fromUnicode(static_cast<const unsigned short*>(nullptr), 3).isNull(), false),
+        CALL_ROW(ZvString().toUtf8().isNull(), true),
+        CALL_ROW(Z(u"").toCap().isNull(), true)};
+    for (const auto& [call, got, want] : states)
+        EXPECT_EQ(got, want) << call;
     EXPECT_EQ(str(ZvString::fromUtf8("a\xFF\x62")), u"a\uFFFDb"); // flags 0 replace
 }
 
@@ -102,7 +108,8 @@ TEST(ZvTextCodec, SystemCodePageDiffersPerBuild) {
     const ZvString e = ZvString::fromWCharArray(W16("\u00e9!"), -1);
     const ZvTextCodec cap(ZvTextCodec::Cap);
     EXPECT_EQ(bytes(e.toCap()), narrow);
-    EXPECT_TRUE(e == narrow.c_str() && ZvString::fromAscii(narrow.c_str()) == e);
+    EXPECT_TRUE(e == narrow.c_str());
+    EXPECT_TRUE(ZvString::fromAscii(narrow.c_str()) == e);
     EXPECT_EQ(str(cap.toUnicode(narrow.c_str(), int(narrow.size()))), u"\u00e9!");
     EXPECT_EQ(str(cap.toUnicode("a\x81\x8D\x62", 4)), controls);
 }
@@ -139,7 +146,9 @@ TEST(ZvFileOutputStream, WritesExactBytesAndFailsQuietly) {
     FILE* other = std::fopen("zvstream_test.bin", "rb");
     EXPECT_EQ(other != nullptr, shared) << "a second handle on the file being written";
     if (other) std::fclose(other);
-    EXPECT_EQ(out.write("ab\0\r\n", 5) + out.write("zz", 0) + out.write("\xFF", 1), 2u);
+    EXPECT_EQ(out.write("ab\0\r\n", 5), 1u); // one block of 5 bytes
+    EXPECT_EQ(out.write("zz", 0), 0u);
+    EXPECT_EQ(out.write("\xFF", 1), 1u);
     out.open(W16("no_such_folder/sub/file.bin")); // closes the first file before failing
     EXPECT_EQ(out.write("x", 1), 0u);
     std::ifstream in("zvstream_test.bin", std::ios::binary);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 typedef std::u16string u16;
 
@@ -27,3 +28,7 @@ inline ZvString Z(const u16& s) {
 inline bool shares(const ZvString& a, const ZvString& b) {
     return a.constString() == b.constString();
 }
+
+// A table row of a call's text, its result and the expected result, so that a
+// failing row names the call: EXPECT_EQ(got, want) << call.
+#define CALL_ROW(call, want) std::make_tuple(#call, call, want)
