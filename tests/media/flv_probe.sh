@@ -23,6 +23,7 @@ shopt -s nullglob
 files=("$dir"/*.flv)
 [ ${#files[@]} -eq 1 ] || fail "want one recording in $dir, found ${#files[@]}"
 out=${files[0]}
+[[ $(basename "$out") =~ ^[0-9]{8}\ [0-9]{6}\.flv$ ]] || fail "not named after the time: $out"
 
 stream=$(ffprobe -v error -count_frames -of csv=p=0 \
     -show_entries stream=codec_name,codec_type,width,height,nb_read_frames "$out")
