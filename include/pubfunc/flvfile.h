@@ -39,7 +39,8 @@ public:
                               unsigned int pts, unsigned int dts, bool isKeyFrame);
     // The folder for a file not yet created: a full path, created when missing.
     // Null or empty restores the default ("D:\\velocast_video" on Windows,
-    // $HOME/velocast_video elsewhere). Once the file is created it has no effect.
+    // $HOME/velocast_video elsewhere). No effect once the writer has tried to
+    // create its file.
     void setOutputFolder(const wchar16* folder);
 
 private:

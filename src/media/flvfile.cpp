@@ -75,8 +75,8 @@ FlvFile::~FlvFile() {
     }
 }
 
+// The folder is read only by the first checkValid, so a later change has no effect.
 void FlvFile::setOutputFolder(const wchar16* folder) {
-    if (openTried) return;
     outputFolder = folder ? folder : W16("");
 }
 
