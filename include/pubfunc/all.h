@@ -8,3 +8,4 @@
 #include <pubfunc/zvstring.h>
 #include <pubfunc/zvtextcodec.h>
 #include <pubfunc/markup.h>
+#include <pubfunc/flvfile.h>
