@@ -37,6 +37,9 @@
 
 namespace VTQ {
 
+static_assert(sizeof(std::atomic<bool>) == sizeof(bool) && alignof(std::atomic<bool>) == 1,
+              "installHook keeps the layout of a bool");
+
 namespace {
 
 constexpr long kRotateAbove = 20971520; // 20 MiB: a larger log is rotated when opened
@@ -163,8 +166,10 @@ public:
 private:
     void rotate(const wchar16* path);
     void freePool();
+    static size_t firstSlot();
 
-    // The header's time text, made when the second of the clock changes.
+    // The header's time text, made when the second of the clock changes (so a
+    // locale that the host sets shows from the next second on).
     long long prefixSecond = LLONG_MIN;
     char prefix[kPrefixBytes];
     size_t prefixLength = 0;
@@ -176,7 +181,7 @@ private:
     struct alignas(64) Slot {
         std::atomic<LineBuffer*> line{nullptr};
     };
-    static constexpr size_t kSlots = 8;
+    static constexpr size_t kSlots = 8; // firstSlot() takes 3 bits
     Slot pool[kSlots];
 };
 
@@ -194,7 +199,6 @@ LogFile* recordFor(const VTQLogger* logger) {
 
 LogFile::~LogFile() {
     close();
-    freePool();
 }
 
 bool LogFile::open(const wchar16* path) {
@@ -286,8 +290,14 @@ int LogFile::close() {
     return result;
 }
 
+// The slot a thread tries first. Thread ids are spread by a multiplicative hash
+// (on Windows they are multiples of four).
+size_t LogFile::firstSlot() {
+    return size_t((unsigned(pf::platform::currentThreadId()) * 2654435761u) >> 29);
+}
+
 LineBuffer* LogFile::lend() {
-    const size_t first = pf::platform::currentThreadId() % kSlots;
+    const size_t first = firstSlot();
     for (size_t i = 0; i < kSlots; ++i) {
         std::atomic<LineBuffer*>& slot = pool[(first + i) % kSlots].line;
         if (slot.load(std::memory_order_relaxed))
@@ -298,7 +308,7 @@ LineBuffer* LogFile::lend() {
 
 void LogFile::giveBack(LineBuffer* line) {
     if (line->text.capacity() <= kKeepUnits) {
-        const size_t first = pf::platform::currentThreadId() % kSlots;
+        const size_t first = firstSlot();
         for (size_t i = 0; i < kSlots; ++i) {
             LineBuffer* empty = nullptr;
             if (pool[(first + i) % kSlots].line.compare_exchange_strong(

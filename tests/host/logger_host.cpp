@@ -113,14 +113,15 @@ void rotation(const fs::path& dir, size_t size, bool rotates, bool blocked) {
     expect(init(path), "InitLog failed");
     log().LogInfo(W16("after"));
     const std::string live = slurp(path), bk = slurp(dir / "x.log.bk");
-    if (rotates)
+    if (rotates) {
         expect(payloads(live) == Lines{"info after"} && bk == old &&
                    slurp(dir / "x.log.bk.bk") == "BBB",
                "log over the limit not rotated into .bk and .bk.bk");
-    else
-        expect(live.compare(0, size, old) == 0 &&
-                   payloads(live.substr(size)) == Lines{"info after"} && bk == "BBB",
-               "log at the limit, or one that could not be moved, lost text");
+        return;
+    }
+    expect(live.compare(0, size, old) == 0, "the log lost its text");
+    expect(payloads(live.substr(size)) == Lines{"info after"}, "the line was not appended");
+    expect(bk == "BBB", ".bk was lost");
 }
 
 void badPaths(const fs::path& dir) {
@@ -233,7 +234,7 @@ void noMemory(const fs::path& dir) {
     g_failNew = false;
     expect(!threw, "an exception escaped the logger");
     const Lines got = payloads(slurp(dir / "x.log"));
-    expect(got.size() >= 2 && got.back() == "info int 2", "a line that needs no memory was lost");
+    expect(!got.empty() && got.back() == "info int 2", "a line that needs no memory was lost");
 }
 
 // Under a locale with other names than English, the time prefix carries them as
