@@ -9,7 +9,7 @@ packages=(
     wine wine64
     googletest libbenchmark-dev libspdlog-dev
     libclang-rt-14-dev libpugixml-dev shared-mime-info
-    ffmpeg
+    ffmpeg locales
 )
 
 missing=()

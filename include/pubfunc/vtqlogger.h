@@ -14,11 +14,14 @@ class LogFile;
 // until then, and after a failed InitLog, every line is dropped without error.
 // Each line is UTF-8 text:
 //   "Mon Mar 06 14:05:09 2017: 7 [pid 4120] [tid 5208]  :error message" CR LF
-// (local time, milliseconds unpadded, the level tag, the formatted message), and is
-// flushed at once. Messages are cut to 4,091 characters, and so is the whole line,
+// (local time with the day and month names of the current locale, milliseconds
+// unpadded, the level tag, the formatted message), and is flushed at once.
+// Messages are cut to 4,091 characters, and so is the whole line after the time,
 // which then has no line end. A log over 20,971,520 bytes when it is opened is
-// moved to path.bk (the old .bk to path.bk.bk) and started afresh. Any thread may
-// log; lines never interleave.
+// moved to path.bk (the old .bk to path.bk.bk) and started afresh; when a move
+// fails, the log is appended to and no backup is lost. Any thread may log, also
+// while the library unloads or the process exits; lines never interleave. Nothing
+// is thrown: a line that runs out of memory is dropped.
 class PUBFUNC_API VTQLogger {
 public:
     VTQLogger();
@@ -49,7 +52,7 @@ private:
     wstring16 __GetLogLevel(int level);
 
     std::atomic<LogFile*> file;
-    bool installHook;
+    std::atomic<bool> installHook; // the size of a bool
 };
 
 } // namespace VTQ

@@ -3,6 +3,7 @@
 
 #include <pubfunc/export.h>
 
+#include <cstddef>
 #include <cstdio>
 
 namespace pf {
@@ -42,10 +43,18 @@ bool moveFile(const unsigned short* from, const unsigned short* to);
 unsigned long currentProcessId();
 unsigned long currentThreadId();
 
-// The local time now as "%a %b %d %H:%M:%S %Y:" (C-locale names) and the
-// milliseconds of the current second. 0 on success, else the error code of the
-// failed local-time conversion.
-int localTimeText(wstring16& text, int& millisecond);
+// The clock of log lines: whole seconds since 1970 and the milliseconds of the
+// current second.
+void currentTime(long long& seconds, int& millisecond);
+
+// The local time of `seconds` as "%a %b %d %H:%M:%S %Y:", with the day and month
+// names of the process's current locale (as the host set it with setlocale; the C
+// locale's English names until then), converted to UTF-16 as the runtime's
+// wcsftime gives them in a buffer of timeTextCap units: at most timeTextCap - 1
+// units, none when the text would need more. 0 on success, else the error code of
+// the failed local-time conversion.
+constexpr size_t timeTextCap = 50;
+int localTimeText(long long seconds, wchar16* text, size_t& length);
 
 } // namespace platform
 } // namespace pf

@@ -3,13 +3,12 @@
 #include "platform/utf8.h"
 
 #include <atomic>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <string>
-#include <pthread.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -143,15 +142,35 @@ unsigned long currentThreadId() {
     return t_tid;
 }
 
-int localTimeText(wstring16& text, int& millisecond) {
+void currentTime(long long& seconds, int& millisecond) {
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    tm local;
-    if (!localtime_r(&now.tv_sec, &local)) return errno ? errno : EINVAL;
-    char buf[50];
-    const size_t n = strftime(buf, sizeof buf, "%a %b %d %H:%M:%S %Y:", &local);
-    text.assign(buf, buf + n);
+    seconds = now.tv_sec;
     millisecond = int(now.tv_nsec / 1000000);
+}
+
+// The wide names come from the locale's own tables, whatever its character set;
+// wchar_t holds whole code points here, and each becomes one or two UTF-16 units.
+int localTimeText(long long seconds, wchar16* text, size_t& length) {
+    length = 0;
+    const time_t t = time_t(seconds);
+    tm local;
+    if (!localtime_r(&t, &local)) return errno ? errno : EINVAL;
+    wchar_t wide[timeTextCap];
+    const size_t n = wcsftime(wide, timeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
+    size_t out = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const char32_t c = char32_t(wide[i]);
+        if (c < 0x10000) {
+            if (out + 1 >= timeTextCap) return 0;
+            text[out++] = wchar16(c);
+        } else {
+            if (out + 2 >= timeTextCap) return 0;
+            text[out++] = wchar16(0xD800 + ((c - 0x10000) >> 10));
+            text[out++] = wchar16(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    length = out;
     return 0;
 }
 

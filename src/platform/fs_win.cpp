@@ -81,16 +81,20 @@ unsigned long currentThreadId() {
     return GetCurrentThreadId();
 }
 
-int localTimeText(wstring16& text, int& millisecond) {
+void currentTime(long long& seconds, int& millisecond) {
     __timeb64 now;
     _ftime64(&now);
-    tm local;
-    const errno_t error = _localtime64_s(&local, &now.time);
-    if (error) return error;
-    wchar_t buf[50];
-    const size_t n = wcsftime(buf, 50, L"%a %b %d %H:%M:%S %Y:", &local);
-    text.assign(buf, n);
+    seconds = now.time;
     millisecond = now.millitm;
+}
+
+int localTimeText(long long seconds, wchar16* text, size_t& length) {
+    length = 0;
+    const __time64_t t = seconds;
+    tm local;
+    const errno_t error = _localtime64_s(&local, &t);
+    if (error) return error;
+    length = wcsftime(text, timeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
     return 0;
 }
 

@@ -4,9 +4,12 @@
 // exits 0 when every check holds, printing the first failure otherwise.
 #include <pubfunc/vtqlogger.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +18,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <cxxabi.h>
+#include <langinfo.h>
+#endif
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
@@ -93,24 +101,27 @@ void lines(const fs::path& dir) {
 }
 
 // A log over the limit becomes .bk, the old .bk becomes .bk.bk, and the log starts
-// empty; a log at the limit is kept.
-void rotation(const fs::path& dir, size_t size, bool rotates) {
+// empty; a log at the limit is kept. When the moves cannot succeed (.bk.bk is a
+// folder that is not empty), .bk stays and the log is appended to.
+void rotation(const fs::path& dir, size_t size, bool rotates, bool blocked) {
     const fs::path path = dir / "x.log";
     const std::string old(size, 'L');
     put(path, size, 'L');
     put(dir / "x.log.bk", 3, 'B');
-    put(dir / "x.log.bk.bk", 3, 'C');
+    if (blocked) fs::create_directory(dir / "x.log.bk.bk");
+    put(blocked ? dir / "x.log.bk.bk" / "x" : dir / "x.log.bk.bk", 3, 'C');
     expect(init(path), "InitLog failed");
     log().LogInfo(W16("after"));
     const std::string live = slurp(path), bk = slurp(dir / "x.log.bk");
-    if (rotates)
+    if (rotates) {
         expect(payloads(live) == Lines{"info after"} && bk == old &&
                    slurp(dir / "x.log.bk.bk") == "BBB",
                "log over the limit not rotated into .bk and .bk.bk");
-    else
-        expect(live.compare(0, size, old) == 0 &&
-                   payloads(live.substr(size)) == Lines{"info after"} && bk == "BBB",
-               "log at the limit was rotated");
+        return;
+    }
+    expect(live.compare(0, size, old) == 0, "the log lost its text");
+    expect(payloads(live.substr(size)) == Lines{"info after"}, "the line was not appended");
+    expect(bk == "BBB", ".bk was lost");
 }
 
 void badPaths(const fs::path& dir) {
@@ -133,7 +144,7 @@ void badPaths(const fs::path& dir) {
     a.join();
     b.join();
     expect(first != second, "racing InitLog calls did not open exactly one log");
-    for (int i = 0; i < 200 && slurp(dir / "good.log").empty(); ++i)
+    for (int i = 0; i < 200 && fs::file_size(dir / "good.log") == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     stop = true;
     chatter.join();
@@ -157,6 +168,98 @@ void threads(const fs::path& dir) {
     expect(got.size() == 8 * 20000, "lines lost");
     expect(std::set<std::string>(got.begin(), got.end()).size() == got.size(), "torn lines");
 }
+
+// Four threads log while the process exits: the clean-up at unload closes the log
+// under their feet, and none of them may touch freed memory (ASan watches). On
+// Linux the process lingers after every library's clean-up, so the threads go on
+// logging past the library's: an exit handler that belongs to no library, taken
+// before the runtime takes its own (which finalises the libraries), runs after it.
+std::atomic<bool> g_linger{false};
+#if !defined(_WIN32)
+void linger(void*) {
+    if (g_linger) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+void registerLinger() {
+    abi::__cxa_atexit(linger, nullptr, nullptr);
+}
+[[gnu::used, gnu::section(".preinit_array")]] void (*const s_preinit)() = registerLinger;
+#endif
+void exitWhileLogging(const fs::path& dir) {
+    g_linger = true;
+    expect(init(dir / "x.log"), "InitLog failed");
+    // Long lines keep each thread inside a call for most of its time.
+    static wchar16 text[4000] = {};
+    std::fill(text, text + 3999, 'b');
+    for (int t = 0; t < 4; ++t)
+        std::thread([] {
+            for (;;)
+                log().LogInfo(W16("%s"), text);
+        }).detach();
+    while (fs::file_size(dir / "x.log") < 65536)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+#if !defined(_WIN32)
+// Allocation fails on demand. The library shares this operator new here; a DLL
+// brings its own runtime's, which a host cannot replace, so this runs on Linux.
+std::atomic<bool> g_failNew{false};
+} // namespace
+void* operator new(size_t n) {
+    void* p = g_failNew ? nullptr : std::malloc(n ? n : 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    operator delete(p);
+}
+namespace {
+
+// Out of memory, nothing escapes the logger: a line whose formatting must allocate
+// is dropped, and one that needs no allocation (buffers warm) is still written.
+void noMemory(const fs::path& dir) {
+    expect(init(dir / "x.log"), "InitLog failed");
+    const wstring16 big(100000, 'x');
+    log().LogInfo(W16("warm %d"), 1);
+    bool threw = false;
+    g_failNew = true;
+    try {
+        log().LogError(W16("%s %s"), big.c_str(), big.c_str());
+        log().LogInfo(W16("int %d"), 2);
+    } catch (...) {
+        threw = true;
+    }
+    g_failNew = false;
+    expect(!threw, "an exception escaped the logger");
+    const Lines got = payloads(slurp(dir / "x.log"));
+    expect(!got.empty() && got.back() == "info int 2", "a line that needs no memory was lost");
+}
+
+// Under a locale with other names than English, the time prefix carries them as
+// UTF-8: the day and month read as the locale's own (generated into the folder).
+void localeNames(const fs::path& dir) {
+    const std::string loc = (dir / "loc").string();
+    fs::create_directory(loc);
+    std::system(("localedef -i ru_RU -f UTF-8 '" + loc + "/ru_RU.UTF-8'").c_str());
+    setenv("LOCPATH", loc.c_str(), 1);
+    expect(std::setlocale(LC_ALL, "ru_RU.UTF-8"), "the ru_RU.UTF-8 locale was not generated");
+    std::set<std::string> days, months;
+    for (nl_item i = ABDAY_1; i <= ABDAY_7; ++i)
+        days.insert(nl_langinfo(i));
+    for (nl_item i = ABMON_1; i <= ABMON_12; ++i)
+        months.insert(nl_langinfo(i));
+    expect(init(dir / "x.log"), "InitLog failed");
+    log().LogInfo(W16("names"));
+    const std::string text = slurp(dir / "x.log");
+    const size_t day = text.find(' '), month = text.find(' ', day + 1);
+    expect(days.count(text.substr(0, day)), "the day name is not the locale's");
+    expect(months.count(text.substr(day + 1, month - day - 1)),
+           "the month name is not the locale's");
+    expect(payloads("Mon Jan" + text.substr(month)) == Lines{"info names"}, "line shape");
+}
+#endif
 
 // Logs into a nearly full disk: nothing crashes, and the lines that reached the
 // disk before it filled are whole and in order.
@@ -187,14 +290,23 @@ int main(int argc, char** argv) {
         fs::remove_all(entry.path());
     if (scenario == "lines")
         lines(dir);
-    else if (scenario == "rotate" || scenario == "at-limit")
-        rotation(dir, scenario == "rotate" ? 20971521 : 20971520, scenario == "rotate");
+    else if (scenario == "rotate" || scenario == "at-limit" || scenario == "rotate-blocked")
+        rotation(dir, scenario == "at-limit" ? 20971520 : 20971521, scenario == "rotate",
+                 scenario == "rotate-blocked");
     else if (scenario == "bad-paths")
         badPaths(dir);
     else if (scenario == "threads")
         threads(dir);
+    else if (scenario == "exit")
+        exitWhileLogging(dir);
     else if (scenario == "full-disk")
         fullDisk(dir);
+#if !defined(_WIN32)
+    else if (scenario == "no-memory")
+        noMemory(dir);
+    else if (scenario == "locale")
+        localeNames(dir);
+#endif
     else
         return 2;
     if (!failures) std::printf("logger_host %s: ok\n", scenario.c_str());
