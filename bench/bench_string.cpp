@@ -1,11 +1,14 @@
 // ZvString against std::u16string (append, copy, search) and against glibc's
-// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text), with a ratio table.
+// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text), and pubfunc's
+// toWideString/toNarrowString against iconv on 1 KiB and 1 MiB, with a ratio table.
+#include <pubfunc/pubfunc.h>
 #include <pubfunc/zvtextcodec.h>
 
 #include "bench_ratio.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -108,7 +111,7 @@ void ToUtf8_ZvString(benchmark::State& state) {
 
 // iconv into a buffer allocated once; the library allocates its result each time.
 void iconvRun(benchmark::State& state, const char* to, const char* from, const char* in,
-              size_t inBytes, size_t outBytes) {
+              size_t inBytes, size_t outBytes, size_t utf8Bytes = mixedUtf8().size()) {
     iconv_t cd = iconv_open(to, from);
     std::string out(outBytes, '\0');
     for (auto _ : state) {
@@ -119,7 +122,7 @@ void iconvRun(benchmark::State& state, const char* to, const char* from, const c
         benchmark::DoNotOptimize(iconv(cd, &src, &inLeft, &dst, &outLeft));
     }
     iconv_close(cd);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(mixedUtf8().size()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(utf8Bytes));
 }
 
 void ToUtf8_Iconv(benchmark::State& state) {
@@ -151,6 +154,52 @@ void FromUtf8_Iconv(benchmark::State& state) {
     iconvRun(state, "UTF-16LE", "UTF-8", in.data(), in.size(), in.size() * 2 + 16);
 }
 
+// The mixed text cut to at most bytes, on a character boundary, both ways.
+struct Sample {
+    std::string utf8;
+    u16 utf16;
+};
+const Sample& sample(size_t bytes) {
+    static std::map<size_t, Sample> samples;
+    Sample& s = samples[bytes];
+    if (s.utf8.empty()) {
+        size_t n = std::min(bytes, mixedUtf8().size());
+        while (n > 0 && (static_cast<unsigned char>(mixedUtf8()[n]) & 0xC0) == 0x80)
+            --n;
+        s.utf8 = mixedUtf8().substr(0, n);
+        const ZvString z = ZvString::fromUtf8(s.utf8.data(), int(n));
+        s.utf16 = u16(reinterpret_cast<const char16_t*>(z.constString()), size_t(z.size()));
+    }
+    return s;
+}
+
+void ToWideString_Pubfunc(benchmark::State& state) {
+    const Sample& s = sample(size_t(state.range(0)));
+    for (auto _ : state) {
+        const wstring16 w = pubfunc::toWideString(s.utf8.data(), int(s.utf8.size()), 65001);
+        benchmark::DoNotOptimize(w.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.utf8.size()));
+}
+void ToWideString_Iconv(benchmark::State& state) {
+    const Sample& s = sample(size_t(state.range(0)));
+    iconvRun(state, "UTF-16LE", "UTF-8", s.utf8.data(), s.utf8.size(), s.utf8.size() * 2 + 16,
+             s.utf8.size());
+}
+void ToNarrowString_Pubfunc(benchmark::State& state) {
+    const Sample& s = sample(size_t(state.range(0)));
+    for (auto _ : state) {
+        const std::string n = pubfunc::toNarrowString(s.utf16.data(), int(s.utf16.size()), 65001);
+        benchmark::DoNotOptimize(n.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.utf8.size()));
+}
+void ToNarrowString_Iconv(benchmark::State& state) {
+    const Sample& s = sample(size_t(state.range(0)));
+    iconvRun(state, "UTF-8", "UTF-16LE", reinterpret_cast<const char*>(s.utf16.data()),
+             s.utf16.size() * 2, s.utf8.size() + 16, s.utf8.size());
+}
+
 } // namespace
 
 BENCHMARK(Append_ZvString)->Name("append_1M_units/pubfunc")->Unit(benchmark::kMicrosecond);
@@ -166,5 +215,10 @@ BENCHMARK(FromUtf8_ZvString)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(FromUtf8_Codec)->Name("utf8_to_utf16_1MiB/pubfunc-codec")->Unit(benchmark::kMicrosecond);
 BENCHMARK(FromUtf8_Iconv)->Name("utf8_to_utf16_1MiB/iconv")->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(ToWideString_Pubfunc)->Name("toWideString/pubfunc")->Arg(1 << 10)->Arg(1 << 20);
+BENCHMARK(ToWideString_Iconv)->Name("toWideString/iconv")->Arg(1 << 10)->Arg(1 << 20);
+BENCHMARK(ToNarrowString_Pubfunc)->Name("toNarrowString/pubfunc")->Arg(1 << 10)->Arg(1 << 20);
+BENCHMARK(ToNarrowString_Iconv)->Name("toNarrowString/iconv")->Arg(1 << 10)->Arg(1 << 20);
 
 PUBFUNC_BENCH_MAIN()

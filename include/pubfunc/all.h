@@ -9,3 +9,5 @@
 #include <pubfunc/zvtextcodec.h>
 #include <pubfunc/markup.h>
 #include <pubfunc/flvfile.h>
+#include <pubfunc/pubfunc.h>
+#include <pubfunc/keyexchange.h>

@@ -25,5 +25,8 @@ void* moduleHandle();
 // Windows), the library finds its own handle here.
 void onLibraryLoaded();
 
+// Milliseconds since system start, wrapping at 2^32 on every build.
+unsigned long tickCount();
+
 } // namespace platform
 } // namespace pf

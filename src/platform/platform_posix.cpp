@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <time.h>
 
 static_assert(sizeof(pthread_mutex_t) <= pf::platform::lockRecordSize,
               "the lock record holds a pthread mutex");
@@ -60,6 +61,13 @@ void onLibraryLoaded() {
         s_module = program;
         dlclose(program);
     }
+}
+
+// CLOCK_MONOTONIC in milliseconds, cut to 32 bits as the Windows tick is.
+unsigned long tickCount() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<unsigned long>(now.tv_sec * 1000ull + now.tv_nsec / 1000000) & 0xFFFFFFFFul;
 }
 
 } // namespace platform

@@ -38,6 +38,10 @@ void* moduleHandle() {
 }
 void onLibraryLoaded() {} // DllMain is handed the module
 
+unsigned long tickCount() {
+    return GetTickCount();
+}
+
 } // namespace platform
 } // namespace pf
 
