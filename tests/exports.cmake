@@ -18,7 +18,9 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _Z9mp_enableb _Z8mp_allocy _Z7mp_freePv _Z7mp_sizePKv _Z10mp_reallocPvy
     _Z18mp_set_report_hookPFvPKwE
     _ZN7CMarkupC1Ev _ZN7CMarkup10x_ParseDocEv _ZN7CMarkup8PosArray7ReleaseEv
-    _ZN7CMarkup11SavedPosMap4HashEPKw)
+    _ZN7CMarkup11SavedPosMap4HashEPKw
+    _ZN7FlvFileC1Ev _ZN7FlvFile10checkValidEv _ZN7pubfunc12GetRandomNumEjj
+    _ZN12CKeyExchange6VK2DIKEiRi)
 if(NOT WINDOWS)
     # size_t is unsigned long there, and the wide character char16_t.
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
