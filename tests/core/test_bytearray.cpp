@@ -1,5 +1,6 @@
 // ZvByteArray and ZvByteRef through the exported interface.
 #include "core/text_views.h"
+#include "core/threads.h"
 #include <pubfunc/zvbytearray.h>
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -76,17 +76,15 @@ TEST(ZvByteArray, SearchesAndEnds) {
 // Each thread detaches its own copies; ASan sees an early free or a leak.
 TEST(ZvByteArray, CopiesAcrossThreads) {
     const ZvByteArray shared(std::string(1000, 's').c_str());
-    std::vector<std::thread> threads;
-    for (char t = '0'; t < '8'; ++t)
-        threads.emplace_back([shared, t] {
-            for (int i = 0; i < 2000; ++i) {
-                ZvByteArray mine = shared;
-                mine[i % 1000] = t;
-                ASSERT_EQ(mine.append(t).constData()[i % 1000], t);
-            }
-        });
-    for (auto& t : threads)
-        t.join();
+    const std::vector<ZvByteArray> copies(8, shared); // an object for each thread, one record
+    onThreads(8, [&](int t) {
+        const char c = char('0' + t);
+        for (int i = 0; i < 2000; ++i) {
+            ZvByteArray mine = copies[size_t(t)];
+            mine[i % 1000] = c;
+            ASSERT_EQ(mine.append(c).constData()[i % 1000], c);
+        }
+    });
     EXPECT_EQ(bytes(shared), std::string(1000, 's'));
 }
 

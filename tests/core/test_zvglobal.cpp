@@ -1,33 +1,16 @@
 // ZvAtomicInt, ZvCriticalSection, ZvCSLocker, genEventId, isEqualValue.
+#include "core/threads.h"
 #include <pubfunc/zvglobal.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 #include <tuple>
 #include <vector>
 
-namespace {
-// Runs f(t) on n threads that start together, so that their calls overlap.
-template <class F> void onThreads(int n, F f) {
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < n; ++t)
-        threads.emplace_back([&, t] {
-            for (++ready; ready < n;)
-                std::this_thread::yield();
-            f(t);
-        });
-    for (auto& t : threads)
-        t.join();
-}
-} // namespace
-
 // ref reports whether the new value is not 0, deref gives the new value itself.
-TEST(ZvAtomicInt, RefAndDerefReportTheNewValue) {
+TEST(ZvAtomicInt, RefAndDerefGiveTheNewValueAcrossThreads) {
     const int cases[][3] = {{0, true, -1}, {-1, false, -2}, {-2, true, -3}, {1, true, 0}};
     for (const auto& c : cases) {
         ZvAtomicInt up(c[0]), down(c[0]);
