@@ -19,7 +19,8 @@ TEST(ZvByteArrayRecord, CapacityHoldsTheRequestWithinInt) {
     EXPECT_EQ(Probe::grow(INT_MAX - 40), INT_MAX); // worked in 64 bits and capped
     for (int n : {0, 10, 16, 3000, pf::string::maxSize})
         EXPECT_GE(pf::string::grow(n), n) << n;
-    EXPECT_LE(pf::string::grow(pf::string::maxSize), (INT_MAX - 32) / 2); // two bytes a unit
+    // A string's record, 2 bytes a unit and a header, stays within int.
+    EXPECT_LE(pf::string::grow(pf::string::maxSize), (INT_MAX - 32) / 2);
     ZvByteArray a('x', 10000);
     a.resize(100); // far below half the capacity: the memory goes back
     EXPECT_LT(Probe::record(a)->capacity, 5000);

@@ -54,7 +54,8 @@ TEST(GenEventId, DistinctAndRisingAcrossThreads) {
     for (long t = 0; t < 8; ++t)
         EXPECT_TRUE(std::is_sorted(ids.begin() + t * n, ids.begin() + (t + 1) * n)) << t;
     std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    const auto twice = std::adjacent_find(ids.begin(), ids.end());
+    EXPECT_EQ(twice, ids.end()) << "id " << *twice << " drawn twice";
     EXPECT_EQ(ids.back() - ids.front() + 1, ids.size()); // no id skipped
 }
 
