@@ -1,98 +1,104 @@
 // ZvByteArray and ZvByteRef through the exported interface.
 #include "core/text_views.h"
+#include "core/threads.h"
 #include <pubfunc/zvbytearray.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
 static const char* const null = nullptr;
 
 // Construction, refused arguments and hex; the model test below covers the edits,
-// slices and searches at random.
+// slices and searches at random. Each call runs when its row is checked, and a
+// failing row names the call.
 TEST(ZvByteArray, ResultsAndNullStates) {
-    ZvByteArray own("abc"), zeros("", 0);
-    own = own.constData() + 1; // assigned from its own bytes
-    zeros.append("\0\xab\xff", 3);
-    // The array, its bytes, whether it is null.
-    const std::tuple<ZvByteArray, std::string, bool> cases[] = {
+    const std::tuple<const char*, ZvByteArray (*)(), std::string, bool> rows[] = {
+#define ROW(call, bytes, isNull) {#call, [] { return ZvByteArray(call); }, bytes, isNull}
         // clang-format off
-        {ZvByteArray(), "", true}, {ZvByteArray(""), "", false}, {ZvByteArray(null, 3), "", true},
-        {ZvByteArray("\0ab", 3), "", false}, {ZvByteArray("ab", 0), "", false},
-        {ZvByteArray("abc", -1), "", true}, {ZvByteArray(null), "", true},
-        {ZvByteArray('x', 3), "xxx", false}, {ZvByteArray("ab") = "", "", true}, {own, "bc", false},
-        {zeros.toHex(), "00abff", false}, {ZvByteArray().toHex(), "", false},
-        {ZvByteArray("").clone(), "", true}, {ZvByteArray::fromHex("xyz"), "", false},
-        {ZvByteArray::fromHex("a b\x80"), "\xab", false},
-        {ZvByteArray::fromHex("abc"), "\x0a\xbc", false},
-        {ZvByteArray::fromHex("00abFF"), std::string("\0\xab\xff", 3), false},
-        {ZvByteArray().append(null, -1), "", true}, {ZvByteArray("c").insert(0, null), "c", false},
-        {ZvByteArray("c").prepend("ab", -1), "c", false},
-        {ZvByteArray("ab").insert(5, 'x'), "ab   x", false},
+        ROW(ZvByteArray(), "", true), ROW(ZvByteArray(""), "", false),
+        ROW(ZvByteArray(null, 3), "", true), ROW(ZvByteArray("\0ab", 3), "", false),
+        ROW(ZvByteArray("ab", 0), "", false), ROW(ZvByteArray("abc", -1), "", true),
+        ROW(ZvByteArray(null), "", true), ROW(ZvByteArray('x', 3), "xxx", false),
+        ROW(ZvByteArray("ab") = "", "", true), ROW(ZvByteArray().toHex(), "", false),
+        ROW(ZvByteArray::fromHex("00abFF").toHex(), "00abff", false),
+        ROW(ZvByteArray("").clone(), "", true), ROW(ZvByteArray::fromHex("xyz"), "", false),
+        ROW(ZvByteArray::fromHex("a b\x80"), "\xab", false),
+        ROW(ZvByteArray::fromHex("abc"), "\x0a\xbc", false),
+        ROW(ZvByteArray::fromHex("00abFF"), std::string("\0\xab\xff", 3), false),
+        ROW(ZvByteArray().append(null, -1), "", true),
+        ROW(ZvByteArray("c").insert(0, null), "c", false),
+        ROW(ZvByteArray("c").prepend("ab", -1), "c", false),
+        ROW(ZvByteArray("ab").insert(5, 'x'), "ab   x", false),
+        ROW(ZvByteArray("abc").mid(1, INT_MAX), "bc", false), // clamped without wrapping
+        // A first byte of 0 gives the shared empty array, which joined to a null one
+        // becomes null; a length of 0 after another byte gives an array of its own.
+        ROW(ZvByteArray("\0ab", 3).append(ZvByteArray()), "", true),
+        ROW(ZvByteArray("ab", 0).append(ZvByteArray()), "", false),
+        {"a = a.constData() + 1", [] { ZvByteArray a("abc"); return a = a.constData() + 1; },
+         "bc", false},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        const auto& [got, expect, wantNull] = c;
-        EXPECT_TRUE(bytes(got) == expect && got.isNull() == wantNull) << "case " << &c - cases;
+#undef ROW
+    for (const auto& [call, get, want, isNull] : rows) {
+        const ZvByteArray got = get();
+        EXPECT_EQ(bytes(got), want) << call;
+        EXPECT_EQ(got.isNull(), isNull) << call;
     }
 }
 
 TEST(ZvByteArray, SearchesAndEnds) {
     const ZvByteArray h("abcdcd"), cd("cd");
     const std::string run = std::string(34, 'a') + "b"; // past 32 bytes the hash wraps
-    EXPECT_EQ(ZvByteArray((run + "aaaa").c_str()).lastIndexOf(run.c_str()), 0);
-    EXPECT_EQ(ZvByteArray("\x80\x81\x80\x81\x80").lastIndexOf("\x80\x81"), 2);
-    const int cases[][2] = {
+    const std::tuple<const char*, std::function<int()>, int> rows[] = {
+#define ROW(call, want) {#call, [&] { return int(call); }, want}
         // clang-format off
-        {h.indexOf(null), -1}, {h.lastIndexOf(null), -1}, {h.lastIndexOf('\0', 9), -1},
-        {h.contains("dc"), true}, {h.contains('x'), false}, {h.endsWith(cd), true},
-        {h.endsWith("bcd"), false}, {h.endsWith(null), true}, {h.endsWith('d'), true},
-        {h.endsWith(h), true}, {cd.endsWith(h), false}, {ZvByteArray("").endsWith('\0'), false},
-        {ZvByteArray("\xff")[0] < '\x01', true}, // ZvByteRef orders bytes as signed
+        ROW(ZvByteArray((run + "aaaa").c_str()).lastIndexOf(run.c_str()), 0),
+        ROW(ZvByteArray("\x80\x81\x80\x81\x80").lastIndexOf("\x80\x81"), 2),
+        ROW(h.indexOf(null), -1), ROW(h.lastIndexOf(null), -1), ROW(h.lastIndexOf('\0', 9), -1),
+        ROW(h.contains("dc"), true), ROW(h.contains('x'), false), ROW(h.endsWith(cd), true),
+        ROW(h.endsWith("bcd"), false), ROW(h.endsWith(null), true), ROW(h.endsWith('d'), true),
+        ROW(h.endsWith(h), true), ROW(cd.endsWith(h), false),
+        ROW(ZvByteArray("").endsWith('\0'), false),
+        ROW(ZvByteArray("\xff")[0] < '\x01', true), // ZvByteRef orders bytes as signed
         // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c[0], c[1]) << &c - cases;
+#undef ROW
+    for (const auto& [call, get, want] : rows)
+        EXPECT_EQ(get(), want) << call;
 }
 
 // Each thread detaches its own copies; ASan sees an early free or a leak.
 TEST(ZvByteArray, CopiesAcrossThreads) {
     const ZvByteArray shared(std::string(1000, 's').c_str());
-    std::vector<std::thread> threads;
-    for (char t = '0'; t < '8'; ++t)
-        threads.emplace_back([shared, t] {
-            for (int i = 0; i < 2000; ++i) {
-                ZvByteArray mine = shared;
-                mine[i % 1000] = t;
-                ASSERT_EQ(mine.append(t).constData()[i % 1000], t);
-            }
-        });
-    for (auto& t : threads)
-        t.join();
+    const std::vector<ZvByteArray> copies(8, shared); // an object for each thread, one record
+    onThreads(8, [&](int t) {
+        const char c = char('0' + t);
+        for (int i = 0; i < 2000; ++i) {
+            ZvByteArray mine = copies[size_t(t)];
+            mine[i % 1000] = c;
+            ASSERT_EQ(mine.append(c).constData()[i % 1000], c);
+        }
+    });
     EXPECT_EQ(bytes(shared), std::string(1000, 's'));
 }
 
 namespace {
-// What the array should hold: its bytes, with kUndef where resize and expand left a
-// byte uninitialised (no operation writes that value), and which record it points at.
-constexpr char kUndef = '\x7f';
+// What the array should hold: its bytes, and which record it points at.
 struct Model {
     enum State { Null, StaticEmpty, Heap } state = Null;
     std::string b;
     void splice(size_t pos, const std::string& s) { b.insert(pos, s), state = Heap; }
-    void setSize(size_t n) { b.resize(n, kUndef), state = Heap; }
 };
 
 void check(const ZvByteArray& a, const Model& m) {
-    ASSERT_EQ(a.size(), int(m.b.size()));
+    ASSERT_EQ(bytes(a), m.b);
     ASSERT_EQ(a.isNull(), m.state == Model::Null);
-    ASSERT_EQ(a.constData()[a.size()], 0);
-    for (size_t i = 0; i < m.b.size(); ++i)
-        ASSERT_TRUE(m.b[i] == kUndef || a.constData()[i] == m.b[i]) << "byte " << i;
 }
 
 void runModel(unsigned seed) {
@@ -107,14 +113,19 @@ void runModel(unsigned seed) {
     };
     ZvByteArray a;
     Model m;
+    // Bytes that resize and a write past the end leave undefined are given 'a' at once.
+    const auto define = [&](int from, int to) {
+        for (int x = from; x < to; ++x)
+            a.data()[x] = m.b[size_t(x)] = 'a';
+    };
     std::vector<std::pair<ZvByteArray, Model>> kept(4); // copies that must not change
     for (int step = 0; step < 100000 && !testing::Test::HasFailure(); ++step) {
         const int n = int(m.b.size()), op = n > 300 ? 3 : r(0, 10), i = r(0, n + 3);
         const int j = r(-3, n + 3), k = r(-3, n + 3), len = k + n / 2;
         // Now and then an edit's source is this array's own bytes, which the edit moves.
         const int from = r(0, n);
+        const bool fromOwn = r(0, 2) == 0;
         const std::string own = m.b.substr(size_t(from), size_t(r(0, 6)));
-        const bool fromOwn = r(0, 2) == 0 && own.find(kUndef) == std::string::npos;
         const std::string s = fromOwn ? own : text(r(0, 6), 4), needle = text(r(0, 3), 3);
         const char* const src = fromOwn ? a.constData() + from : s.data();
         auto& [other, om] = kept[size_t(r(0, 3))];
@@ -141,43 +152,35 @@ void runModel(unsigned seed) {
             break;
         case 4:
             a.resize(k);
-            if (k > 0)
-                m.setSize(size_t(k));
-            else
-                m = Model(), m.state = Model::StaticEmpty;
+            m.b.resize(size_t(std::max(k, 0))), m.state = k > 0 ? Model::Heap : Model::StaticEmpty;
+            define(n, k);
             break;
-        case 5: { // the proxy reads 0 past the end; a write there grows the array
-            const char got = a[i], want = i >= n ? 0 : m.b[size_t(i)];
-            ASSERT_TRUE(got == want || want == kUndef);
+        case 5: // the proxy reads 0 past the end; a write there grows the array
+            ASSERT_EQ(char(a[i]), i >= n ? 0 : m.b[size_t(i)]) << "a[" << i << "]";
             a[i] = c;
-            if (i >= n) m.setSize(size_t(i + 1));
-            m.b[size_t(i)] = c, m.state = Model::Heap;
-        } break;
-        case 6: { // left(j) is [0, j), right(j) [n - j, n), mid(j, k) [j, j + k), within [0, n)
-            const int which = r(0, 2);
+            m.b.resize(size_t(std::max(n, i + 1))), m.state = Model::Heap;
+            define(n, i);
+            m.b[size_t(i)] = c;
+            break;
+        case 6: { // left(j), right(j), mid(j, k), clamped to [0, n); mid past the end is null
+            const int which = r(0, 2), cj = std::clamp(j, 0, n);
             const ZvByteArray res = which == 0 ? a.left(j) : which == 1 ? a.right(j) : a.mid(j, k);
-            const long long lo = which == 1 ? n - std::max(j, 0) : which == 2 ? std::max(j, 0) : 0;
-            const long long hi = which == 0 ? std::max(j, 0)
-                                 : which == 1 || k < 0
-                                     ? n
-                                     : std::max<long long>(lo, std::min(j + k, n));
-            const bool none = which == 2 && (n == 0 || j >= n); // mid gives a null array
+            const int lo = which == 1 ? n - cj : which == 2 ? cj : 0;
+            const int hi = which == 0 ? cj : which == 1 || k < 0 ? n : std::clamp(j + k, lo, n);
+            const bool none = which == 2 && (n == 0 || j >= n);
             const bool whole = !none && (which < 2 ? j >= n : lo == 0 && hi == n);
             // Otherwise the first byte decides: 0 gives the static empty record.
-            const char first = none || whole || lo >= n ? 0 : m.b[size_t(lo)];
-            if (first == kUndef) break;
+            const bool heap = !whole && !none && lo < n && m.b[size_t(lo)] != 0;
             Model sm = whole ? m : Model();
-            if (!whole && !none) sm.state = first ? Model::Heap : Model::StaticEmpty;
-            if (!whole && first) sm.b = m.b.substr(size_t(lo), size_t(hi - lo));
+            if (!whole && !none) sm.state = heap ? Model::Heap : Model::StaticEmpty;
+            if (heap) sm.b = m.b.substr(size_t(lo), size_t(hi - lo));
             check(res, sm);
-            ASSERT_TRUE(!whole || res.constData() == a.constData()); // shared, not copied
+            if (whole) {
+                ASSERT_EQ(res.constData(), a.constData()); // shared, not copied
+            }
             if (r(0, 3) == 0) a = res, m = sm;
         } break;
-        case 7: { // searches, once every byte is defined
-            char* p = a.data();
-            m.state = Model::Heap;
-            for (int x = 0; x < n; ++x)
-                if (m.b[size_t(x)] == kUndef) p[x] = m.b[size_t(x)] = 'a';
+        case 7: { // searches
             const int f = j < 0 ? std::max(j + n, 0) : j, lf = j < 0 ? j + n : j;
             const int nl = needle.size() == 1 ? lf : j < 0 ? n - int(needle.size()) : j;
             ASSERT_EQ(a.indexOf(c, j), f >= n ? -1 : pos(m.b.find(c, size_t(f))));
@@ -206,7 +209,8 @@ void runModel(unsigned seed) {
         check(a, m);
         for (const auto& [copy, model] : kept)
             check(copy, model);
-        if (testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed << ", step " << step;
+        if (testing::Test::HasFailure())
+            ADD_FAILURE() << "seed " << seed << ", step " << step << ", op " << op;
     }
 }
 } // namespace

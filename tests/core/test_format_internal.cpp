@@ -100,7 +100,8 @@ TEST(Format, SnprintfContractAndFieldCap) {
     EXPECT_EQ(run(4, W16("abcdef")), -1); // cut to the count, not terminated
     EXPECT_EQ(narrow(wstring16(buf, 5)), "abcd#");
     EXPECT_EQ(run(4, nullptr), -1);
-    // A wild width or precision is capped rather than allocated.
-    EXPECT_EQ(pf::format(W16("%*d|%.*d|%999999999s"), INT_MAX, 1, INT_MAX, 1, W16("")).size(),
-              3 * 65536u + 2);
+    // A wild width or precision is capped rather than allocated, written or passed.
+    const wstring16 capped =
+        pf::format(W16("%*d|%.*d|%99999s|%.99999999999d"), INT_MAX, 1, INT_MAX, 1, W16(""), 1);
+    EXPECT_EQ(capped.size(), 4 * 65536u + 3);
 }

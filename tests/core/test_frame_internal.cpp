@@ -26,8 +26,11 @@ TEST(LibFrame, CleanupsRunOnceNewestFirstWithinCapacity) {
     list.runAll(trace);
     list.runAll(trace); // a second run does nothing
     EXPECT_EQ(g_ran.size(), size_t(pf::frame::CleanupList::capacity));
-    EXPECT_TRUE(g_ran.front() == "later" && g_ran.back() == "first");
-    EXPECT_FALSE(list.add("after", noop)); // too late to register
+    EXPECT_EQ(g_ran.front(), "later");
+    EXPECT_EQ(g_ran.back(), "first");
+    pf::frame::CleanupList ran; // not full, but too late to register
+    ran.runAll(nullptr);
+    EXPECT_FALSE(ran.add("after", noop));
 }
 
 TEST(GenEventId, WrapsAfterTwoToTheSixtyThreePlusOne) {

@@ -38,7 +38,8 @@ TEST(U16, MatchesTheCRuntime_Win) {
         _wcsupr_s(&upper[0], upper.size() + 1);
         pf::u16::lower(&mineLower[0], int(mineLower.size()));
         pf::u16::upper(&mineUpper[0], int(mineUpper.size()));
-        EXPECT_TRUE(mineLower == u(lower.c_str()) && mineUpper == u(upper.c_str())) << a;
+        EXPECT_EQ(mineLower, units(u(lower.c_str()))) << a;
+        EXPECT_EQ(mineUpper, units(u(upper.c_str()))) << a;
     }
 }
 #endif

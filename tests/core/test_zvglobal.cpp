@@ -1,30 +1,22 @@
 // ZvAtomicInt, ZvCriticalSection, ZvCSLocker, genEventId, isEqualValue.
+#include "core/threads.h"
 #include <pubfunc/zvglobal.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 #include <tuple>
 #include <vector>
 
-namespace {
-template <class F> void onThreads(int n, F f) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < n; ++t)
-        threads.emplace_back(f, t);
-    for (auto& t : threads)
-        t.join();
-}
-} // namespace
-
 // ref reports whether the new value is not 0, deref gives the new value itself.
-TEST(ZvAtomicInt, RefAndDerefReportTheNewValue) {
+TEST(ZvAtomicInt, RefAndDerefGiveTheNewValueAcrossThreads) {
     const int cases[][3] = {{0, true, -1}, {-1, false, -2}, {-2, true, -3}, {1, true, 0}};
     for (const auto& c : cases) {
         ZvAtomicInt up(c[0]), down(c[0]);
-        EXPECT_TRUE(up.ref() == bool(c[1]) && int(up) == c[0] + 1 && down.deref() == c[2]) << c[0];
+        EXPECT_EQ(up.ref(), bool(c[1])) << c[0];
+        EXPECT_EQ(int(up), c[0] + 1) << c[0];
+        EXPECT_EQ(down.deref(), c[2]) << c[0];
     }
     ZvAtomicInt count(1);
     onThreads(8, [&](int) {
@@ -42,7 +34,9 @@ TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOtherThreads) {
         if ((got = cs.tryLock())) cs.unlock();
     };
     {
-        ZvCSLocker outer(&cs), inner(&cs); // the holder enters again without blocking
+        ZvCSLocker outer(&cs);
+        cs.lock();   // the holder enters again without blocking
+        cs.unlock(); // and, having left once, still holds the lock
         onThreads(1, tryOther);
         EXPECT_FALSE(got);
     }
@@ -51,18 +45,18 @@ TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOtherThreads) {
 }
 
 TEST(GenEventId, DistinctAndRisingAcrossThreads) {
-    std::vector<unsigned long long> ids[8], all;
+    const long n = 100000; // ids a thread draws
+    std::vector<unsigned long long> ids(size_t(8 * n));
     onThreads(8, [&](int t) {
-        for (int i = 0; i < 20000; ++i)
-            ids[t].push_back(genEventId());
+        for (long i = 0; i < n; ++i)
+            ids[size_t(t * n + i)] = genEventId();
     });
-    for (const auto& v : ids) {
-        EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
-        all.insert(all.end(), v.begin(), v.end());
-    }
-    std::sort(all.begin(), all.end());
-    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
-    EXPECT_EQ(all.back() - all.front() + 1, all.size()); // no id skipped
+    for (long t = 0; t < 8; ++t)
+        EXPECT_TRUE(std::is_sorted(ids.begin() + t * n, ids.begin() + (t + 1) * n)) << t;
+    std::sort(ids.begin(), ids.end());
+    const auto twice = std::adjacent_find(ids.begin(), ids.end());
+    EXPECT_EQ(twice, ids.end()) << "id " << *twice << " drawn twice";
+    EXPECT_EQ(ids.back() - ids.front() + 1, ids.size()); // no id skipped
 }
 
 // 1.0f - 1.0001f is about 1.00017e-4; the float nearest 0.0001 lies below the
@@ -72,6 +66,7 @@ TEST(IsEqualValue, ToleranceIsStrictAndInSinglePrecision) {
         // clang-format off
         {1.0f, 1.00005f, true}, {1.0f, 1.0001f, false}, {0.0f, 0.0001f, true},
         {0.0f, 0.00011f, false}, {0.0001f, 0.0f, true}, {1e30f, 1e30f + 1e24f, false},
+        {1e-4f, -3e-12f, true}, // 1.0000000047e-4 exactly, but as a float below 0.0001
         {std::nanf(""), 1.0f, false}, {INFINITY, INFINITY, false},
         // clang-format on
     };

@@ -4,6 +4,7 @@
 #include <pubfunc/zvglobal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,32 +29,38 @@ static const char kHere[] = "./";
 
 static std::vector<std::string> s_unloaded;
 
-static int fail(const char* what) {
+// Ends the program with what failed, unless ok.
+static void check(bool ok, const char* what) {
+    if (ok) return;
     std::printf("frame_host: %s\n", what);
-    return 1;
+    std::exit(1);
+}
+
+// One of the probe's extra exports, which must be there.
+template <class F> static F* probeFn(Module probe, const char* name) {
+    void* f = dlsym(probe, name);
+    check(f != nullptr, name);
+    return reinterpret_cast<F*>(f);
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) return fail("usage: frame_host PROBE");
-    if (genEventId() != 1 || genEventId() != 2) return fail("first event ids are not 1, 2");
+    check(argc == 2, "usage: frame_host PROBE");
+    check(genEventId() == 1, "the first event id is not 1");
+    check(genEventId() == 2, "the second event id is not 2");
     const std::string path = kHere + std::string(argv[1]);
     Module probe = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!probe) return fail("cannot load the probe library");
-    auto handle = reinterpret_cast<void* (*)()>(dlsym(probe, "probeModuleHandle"));
-    auto late = reinterpret_cast<bool (*)()>(dlsym(probe, "probeRegisterLate"));
-    auto trace =
-        reinterpret_cast<void (*)(void (*)(const char*))>(dlsym(probe, "probeTraceUnload"));
-    auto eventId = reinterpret_cast<unsigned long long (*)()>(dlsym(probe, "probeEventId"));
-    if (!handle || !late || !trace || !eventId) return fail("probe exports missing");
-    if (eventId() != 1) return fail("the second copy's call bound to the first copy's code");
-    if (handle() != reinterpret_cast<void*>(probe))
-        return fail("recorded module handle is not the library's own");
-    if (!late()) return fail("late clean-up not registered");
-    trace([](const char* name) { s_unloaded.push_back(name); });
-    if (dlclose(probe) != 0) return fail("unload failed");
-    if (loaded(path.c_str())) return fail("library still loaded after unload");
-    if (s_unloaded.empty() || s_unloaded.front() != "late")
-        return fail("clean-up registered last did not run first");
+    check(probe != nullptr, "cannot load the probe library");
+    check(probeFn<unsigned long long()>(probe, "probeEventId")() == 1,
+          "the second copy's call bound to the first copy's code");
+    check(probeFn<void*()>(probe, "probeModuleHandle")() == reinterpret_cast<void*>(probe),
+          "recorded module handle is not the library's own");
+    check(probeFn<bool()>(probe, "probeRegisterLate")(), "late clean-up not registered");
+    probeFn<void(void (*)(const char*))>(probe, "probeTraceUnload")(
+        [](const char* name) { s_unloaded.push_back(name); });
+    check(dlclose(probe) == 0, "unload failed");
+    check(!loaded(path.c_str()), "library still loaded after unload");
+    check(!s_unloaded.empty(), "no clean-up ran at unload");
+    check(s_unloaded.front() == "late", "clean-up registered last did not run first");
     std::printf("frame_host: ok (%zu clean-ups ran)\n", s_unloaded.size());
     return 0;
 }
