@@ -9,58 +9,49 @@
 #include "xml/markup_check.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-void require(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "fuzz_markup_parse: %s\n", what);
-    std::abort();
-}
 
 void checkNodes(const MarkupProbe& m) {
     const wstring16& text = m.GetDoc();
     CMarkup::TokenPos token(text.c_str(), m.GetDocFlags());
     CMarkup::NodePos node;
-    int at = 0;
-    for (;;) {
+    for (int at = 0;; at = token.next) {
         const int type = MarkupProbe::x_ParseNode(token, node);
-        require(node.start == at, "node does not start where the last one ended");
-        if (type == -2) break;
-        require(node.length > 0 && token.next == at + node.length, "node makes no progress");
-        require(type == node.nodeType &&
-                    (type == -1 || type == 0 || type == 1 || type == 2 || type == 4 || type == 8 ||
-                     type == 16 || type == 32 || type == 64),
-                "unknown node type");
-        if (type == 0)
-            require(token.left >= at + 2 && token.right < token.next, "end tag name outside it");
-        at = token.next;
+        REQUIRE(node.start == at);
+        if (type == -2) {
+            REQUIRE(at <= int(text.size()) && !text.c_str()[at]); // the first 0 unit
+            return;
+        }
+        REQUIRE(node.length > 0);
+        REQUIRE(token.next == at + node.length);
+        REQUIRE(type == node.nodeType);
+        REQUIRE(type >= -1 && type <= 64 && (type <= 0 || !(type & (type - 1)))); // or -1, 0
+        if (type == 0) REQUIRE(token.left >= at + 2 && token.right < token.next); // end tag name
     }
-    require(at <= int(text.size()) && !text.c_str()[at], "scan did not reach the end");
 }
 
+// Every attribute token of the first start tags lies inside the text, and the first
+// attribute is found again by its name.
 void checkAttributes(const MarkupProbe& m) {
     const wstring16& text = m.GetDoc();
-    const int end = int(text.size());
+    const auto inside = [&](const CMarkup::TokenPos& t) {
+        return t.left >= 0 && t.right < int(text.size()) && t.next <= int(text.size());
+    };
     for (int i = 1; i < m.records() && i < 2000; ++i) {
+        CMarkup::TokenPos token(text.c_str(), m.GetDocFlags());
         wstring16 first;
         for (int n = 0; n < 16; ++n) {
-            CMarkup::TokenPos token(text.c_str(), m.GetDocFlags());
             token.next = m.rec(i).start + 1;
             if (!MarkupProbe::x_FindAttrib(token, nullptr, n)) break;
-            require(token.left >= 0 && token.right < end && token.next <= end,
-                    "attribute name outside the text");
+            REQUIRE(inside(token));
             if (!n) first = MarkupProbe::x_GetToken(token);
         }
         if (first.empty()) continue;
-        CMarkup::TokenPos token(text.c_str(), m.GetDocFlags());
         token.next = m.rec(i).start + 1;
-        require(MarkupProbe::x_FindAttrib(token, first.c_str(), 0), "first attribute not found");
-        require(token.left >= 0 && token.right < end && token.next <= end,
-                "attribute value outside the text");
+        REQUIRE(MarkupProbe::x_FindAttrib(token, first.c_str(), 0));
+        REQUIRE(inside(token));
     }
 }
 
@@ -68,25 +59,24 @@ void checkAttributes(const MarkupProbe& m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!size) return 0;
-    const unsigned mode = data[0];
     wstring16 text;
-    if (mode & 1) {
+    if (data[0] & 1) {
         for (size_t i = 1; i + 1 < size; i += 2)
             text.push_back(wchar16(data[i] | (data[i + 1] << 8)));
     } else {
         text.assign(data + 1, data + size);
     }
-    MarkupProbe m(mode & 2 ? int(CMarkup::DF_IGNORE_CASE) : 0);
+    MarkupProbe m(data[0] & 2 ? int(CMarkup::DF_IGNORE_CASE) : 0);
     m.SetDoc(text);
     const std::string broken = checkIndex(m);
-    require(broken.empty(), broken.c_str());
+    requireRule(broken.empty(), broken.c_str());
     checkNodes(m);
     checkAttributes(m);
 
     const MarkupProbe copy(m);
-    require(copy.records() == m.records() && copy.GetError() == m.GetError(), "copy differs");
+    REQUIRE(copy.records() == m.records());
+    REQUIRE(copy.GetError() == m.GetError());
     for (int i = 0; i < m.records(); ++i)
-        require(!std::memcmp(&copy.rec(i), &m.rec(i), sizeof(CMarkup::ElemPos)),
-                "copied record differs");
+        REQUIRE(!std::memcmp(&copy.rec(i), &m.rec(i), sizeof(CMarkup::ElemPos)));
     return 0;
 }
