@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 class MarkupProbe : public CMarkup {
 public:
@@ -24,9 +22,7 @@ public:
     using CMarkup::savedPosMap;
     using CMarkup::x_AllocPosArray;
     using CMarkup::x_CheckSavedPos;
-    using CMarkup::x_FindAny;
     using CMarkup::x_FindAttrib;
-    using CMarkup::x_FindName;
     using CMarkup::x_GetFreePos;
     using CMarkup::x_GetPath;
     using CMarkup::x_GetToken;

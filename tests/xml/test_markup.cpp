@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 // Document, flags, message.
 TEST(CMarkup, ParseResultsAndMessages) {
     const std::tuple<const char*, int, const char*> cases[] = {
@@ -16,8 +14,6 @@ TEST(CMarkup, ParseResultsAndMessages) {
         {"<a></b></a>", 0, "No start tag for end tag 'b' at offset 3"},
         {"<a>", 0, "Element 'a' at offset 0 not ended"},
         {"<a><!-- x", 0, "Comment at offset 3 unterminated"},
-        {"<a b='x>y'/>", 0, ""},
-        {"<a b=c/>", 0, "Element 'a' at offset 0 not ended"},
         {"<a b=\"c\"/><!-- tail -->", 0, ""},
         {"<r><1a/></r>", 0, "Incorrect tag name character at offset 3"},
         {"<1a/>", 0, "No root element"},
@@ -39,7 +35,6 @@ TEST(CMarkup, ParseResultsAndMessages) {
         {"<A></a>", 0, "No start tag for end tag 'a' at offset 3"},
         {"<r><a><a></a></r>", 0,
          "End tag 'r' at offset 14 does not match start tag 'a' at offset 3"},
-        {"<a>x>y<b></b ></a>", 0, ""},
     };
     for (const auto& [doc, flags, message] : cases) {
         SCOPED_TRACE(doc);
@@ -87,4 +82,5 @@ TEST(CMarkup, SavedPositionsEndWithAReparseAndSurviveACopy) {
     EXPECT_FALSE(m.RestorePos(W16("top")));
     CMarkup again = copy;
     EXPECT_TRUE(again.RestorePos(W16("top")));
+    EXPECT_FALSE(again.RestorePos(W16("pot"))); // the bucket of "top", searched to its end
 }

@@ -7,13 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <tuple>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,7 +24,7 @@ void writeBytes(const char* name, const std::string& bytes) {
 }
 
 // A file that cannot seek, open for writing while this lives so that opening it to
-// read does not wait: a FIFO, or a named pipe on Windows.
+// read does not wait: a named pipe on Windows, elsewhere a pipe reached through /proc.
 struct Pipe {
 #if defined(_WIN32)
     const std::string path = "\\\\.\\pipe\\markup_pipe";
@@ -37,26 +34,25 @@ struct Pipe {
         CloseHandle(server);
     }
 #else
-    const std::string path = "markup_pipe";
-    int fd;
-    Pipe() {
-        unlink(path.c_str()); // a FIFO left by an interrupted run has no writer
-        mkfifo(path.c_str(), 0600);
-        fd = open(path.c_str(), O_RDWR);
-    }
+    int ends[2] = {};
+    const std::string path = pipe(ends) ? "" : "/proc/self/fd/" + std::to_string(ends[0]);
     ~Pipe() {
-        close(fd);
-        unlink(path.c_str());
+        close(ends[0]), close(ends[1]);
     }
 #endif
 };
 } // namespace
 
-// Escape rows take flags, unescape rows a length (-1: to the terminator).
-TEST(CMarkupText, EscapeAndUnescape) {
-    const auto esc = CMarkup::EscapeText, unesc = CMarkup::UnescapeText;
+// Text in, text out: escape rows take flags, unescape rows a length (-1: to the
+// terminator); the encoding named by a leading XML declaration takes neither.
+TEST(CMarkupText, EscapeUnescapeAndDeclaredEncoding) {
+    typedef wstring16 (*Service)(CMarkup::MCD_CSTR, int);
+    const Service esc = CMarkup::EscapeText, unesc = CMarkup::UnescapeText;
+    const Service enc = [](CMarkup::MCD_CSTR text, int) {
+        return CMarkup::GetDeclaredEncoding(text);
+    };
     const int kQuotes = CMarkup::NF_ESCAPE_QUOTES, kRefs = CMarkup::NF_WITH_REFS;
-    const std::tuple<decltype(esc), const char*, int, const char*> cases[] = {
+    const std::tuple<Service, const char*, int, const char*> cases[] = {
         {esc, "a<b&c>d", 0, "a&lt;b&amp;c&gt;d"},
         {esc, "'\"", 0, "'\""},
         {esc, "'\"", kQuotes, "&apos;&quot;"},
@@ -64,6 +60,7 @@ TEST(CMarkupText, EscapeAndUnescape) {
         {esc, "& x; &a b; &a", kRefs, "&amp; x; &amp;a b; &amp;a"},
         {esc, "&a#b; &##;", kRefs, "&amp;a#b; &amp;##;"}, // '#' only first
         {esc, "&amp;", 0, "&amp;amp;"},
+        {esc, nullptr, 0, ""},
         {unesc, "&lt;&#65;&#x42;&nbsp;", -1, "<AB&nbsp;"},
         {unesc, "&#X41;", -1, "&#X41;"}, // upper-case X is no hex marker
         {unesc, "&amp;&apos;&quot;&gt;", -1, "&'\">"},
@@ -73,26 +70,36 @@ TEST(CMarkupText, EscapeAndUnescape) {
         {unesc, "&#x10041;", -1, "A"},             // above 0xFFFF the low 16 bits stay
         {unesc, "&lt;&lt;", 7, "<&lt"},            // the second reference would pass the length
         {unesc, "&#65;", 4, "A"},                  // a numeric one may end past it
+        {unesc, nullptr, -1, ""},
+        {enc, "<?xml version=\"1.0\" encoding=\"GB2312\"?><r/>", 0, "GB2312"},
+        {enc, " \r\n<?xml encoding='UTF-8' ?>", 0, "UTF-8"},
+        {enc, "<root><?xml encoding='x'?></root>", 0, ""},
+        {enc, "<?xml version=\"1.0\"?><r/>", 0, ""},
+        {enc, "?> <?xml encoding='x'?>", 0, ""},
+        {enc, "<?xml encoding='x'", 0, ""},
+        {enc, "", 0, ""},
+        {enc, nullptr, 0, ""},
     };
-    for (const auto& [convert, in, arg, out] : cases)
-        EXPECT_EQ(A(convert(W(in), arg)), out) << (convert == esc ? "escape " : "unescape ") << in;
-    EXPECT_EQ(A(esc(nullptr, 0)), "");
-    EXPECT_EQ(A(unesc(nullptr, -1)), "");
+    for (const auto& [service, in, arg, out] : cases) {
+        const wstring16 text = in ? W(in) : wstring16();
+        EXPECT_EQ(A(service(in ? text.c_str() : nullptr, arg)), out) << in << ", " << arg;
+    }
     // Seven digits still reach the ';'; 1234567 is 0x12D687.
     EXPECT_EQ(unesc(W("&#1234567;"), -1), wstring16(1, wchar16(0xD687)));
 }
 
 TEST(CMarkupText, CharacterCodec) {
-    // The last character of each length and a pair, both ways.
-    const std::string utf8 = "a\xDF\xBF\xEF\xBF\xBF\xF0\x9F\x98\x80";
-    const wstring16 utf16 = {'a', 0x7FF, 0xFFFF, 0xD83D, 0xDE00};
+    // Both ways: a run of eight ASCII bytes, the last character of two and three bytes
+    // and the first of four.
+    const std::string utf8 = "<ascii/>\xDF\xBF\xEF\xBF\xBF\xF0\x90\x80\x80";
+    const wstring16 utf16 = W("<ascii/>") + wstring16({0x7FF, 0xFFFF, 0xD800, 0xDC00});
     // UTF-8 to UTF-16, counted and then filled and terminated. A byte below 0x80
     // inside a sequence is left for the next character; F8 and above open nothing;
     // leads are told by three bits and overlong forms pass; a sequence cut by the end
     // is dropped; a 0 byte ends the text.
     const std::pair<std::string, wstring16> conversions[] = {{utf8, utf16},
                                                              {"\xC3\x28", W("?(")},
-                                                             {"\xF8\x41", W("?A")},
+                                                             {"\xF8\x81\x81\x81", W("?A")},
                                                              {"\xC1\x81", W("A")},
                                                              {"a\x82\x82", {'a', 0x82}},
                                                              {"a\xE2\x82", W("a")},
@@ -105,23 +112,26 @@ TEST(CMarkupText, CharacterCodec) {
         CMarkup::UTF8To16(&out[0], bytes.data(), n);
         EXPECT_EQ(out, units + wstring16(1, 0));
     }
-    const char* p = utf8.c_str() + 1;
+    const char* p = utf8.c_str() + 8;
     EXPECT_EQ(CMarkup::DecodeCharUTF8(p), 0x7FF);
-    EXPECT_EQ(p, utf8.c_str() + 3);
+    EXPECT_EQ(p, utf8.c_str() + 10);
     const wchar16 cut[] = {0xD83D, 0};
     const wchar16* q = cut;
     EXPECT_EQ(CMarkup::DecodeCharUTF16(q), -1);
     EXPECT_EQ(q, cut + 1);
 
-    // UTF-16 to UTF-8: the pair does not fit in 9 bytes; a surrogate before the end
-    // becomes '?'.
+    // UTF-16 to UTF-8, a surrogate before the end becoming '?': in 16 bytes the pair
+    // does not fit and a 0 byte follows; in 17 it fits, with no room for the 0.
     const wstring16 text = utf16 + wstring16({'b', 0xD800});
-    char buf[16];
-    EXPECT_EQ(CMarkup::UTF16To8(nullptr, text.c_str(), 0), 12);
-    EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 9), 6);
-    EXPECT_EQ(std::string(buf, 7), utf8.substr(0, 6) + std::string(1, '\0'));
-    EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 16), 12);
-    EXPECT_EQ(std::string(buf, 13), utf8 + "b?" + std::string(1, '\0'));
+    char buf[32];
+    EXPECT_EQ(CMarkup::UTF16To8(nullptr, text.c_str(), 0), 19);
+    EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 16), 13);
+    EXPECT_EQ(std::string(buf, 14), utf8.substr(0, 13) + std::string(1, '\0'));
+    buf[17] = 'x';
+    EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 17), 17);
+    EXPECT_EQ(std::string(buf, 18), utf8 + "x");
+    EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 32), 19);
+    EXPECT_EQ(std::string(buf, 20), utf8 + "b?" + std::string(1, '\0'));
 }
 
 TEST(CMarkupText, ReadTextFileKeepsEveryUnitUpToANul) {
@@ -206,21 +216,6 @@ TEST(CMarkupText, FailedTransfersKeepTheDocument) {
     wstring16 untouched = W("x");
     EXPECT_FALSE(CMarkup::ReadTextFile(nullptr, untouched));
     EXPECT_EQ(A(untouched), "x");
-}
-
-TEST(CMarkupText, DeclaredEncoding) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"<?xml version=\"1.0\" encoding=\"GB2312\"?><r/>", "GB2312"},
-        {" \r\n<?xml encoding='UTF-8' ?>", "UTF-8"},
-        {"<root><?xml encoding='x'?></root>", ""},
-        {"<?xml version=\"1.0\"?><r/>", ""},
-        {"?><?xml encoding='x'", ""},
-        {"<?xml encoding='x'", ""},
-        {"", ""},
-    };
-    for (const auto& [text, encoding] : cases)
-        EXPECT_EQ(A(CMarkup::GetDeclaredEncoding(W(text))), encoding) << text;
-    EXPECT_EQ(A(CMarkup::GetDeclaredEncoding(nullptr)), "");
 }
 
 #if !defined(_WIN32)
