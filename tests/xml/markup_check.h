@@ -13,17 +13,14 @@ public:
     using CMarkup::CMarkup;
     using CMarkup::deletedPos;
     using CMarkup::elemPosArray;
-    using CMarkup::freePos;
     using CMarkup::mainPos;
     using CMarkup::nodeLength;
     using CMarkup::nodeOffset;
     using CMarkup::nodeType;
     using CMarkup::parentPos;
-    using CMarkup::savedPosMap;
     using CMarkup::x_AllocPosArray;
     using CMarkup::x_CheckSavedPos;
     using CMarkup::x_FindAttrib;
-    using CMarkup::x_GetFreePos;
     using CMarkup::x_GetPath;
     using CMarkup::x_GetToken;
     using CMarkup::x_ParseNode;

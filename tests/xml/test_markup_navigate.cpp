@@ -135,12 +135,11 @@ TEST(CMarkupNavigate, FindNodeVisitsEveryNodeOfTheParentOnce) {
 TEST(CMarkupNavigate, AttributesAndRawMarkup) {
     CMarkup m(W16("<a selected b=\"x&amp;y\" c='q\"' d=u e=''><c k='v'/>  <d/>\r\n</a>\n"));
     ASSERT_TRUE(m.FindElem());
-    const char* attribs[][2] = {
-        {"selected", "selected"}, {"b", "x&y"}, {"c", "q\""}, {"d", "u"}, {"e", ""}, {"", ""}};
-    for (int n = 0; n < 6; ++n) {
-        EXPECT_EQ(A(m.GetAttribName(n)), attribs[n][0]) << n;
-        EXPECT_EQ(A(m.GetAttrib(W(attribs[n][0]))), attribs[n][1]) << n;
-    }
+    std::vector<std::string> attribs;
+    for (wstring16 name; !(name = m.GetAttribName(int(attribs.size()))).empty();)
+        attribs.push_back(A(name + W16("=") + m.GetAttrib(name)));
+    EXPECT_EQ(attribs,
+              (std::vector<std::string>{"selected=selected", "b=x&y", "c=q\"", "d=u", "e="}));
     EXPECT_EQ(A(m.GetAttrib(nullptr)), "");
     EXPECT_EQ(A(m.GetAttrib(W16("f"))), "");
     EXPECT_EQ(m.GetSubDoc(), m.GetDoc());

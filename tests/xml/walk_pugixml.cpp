@@ -1,7 +1,6 @@
-// CMarkup's node walk against pugixml reading the UTF-8 form of the same documents:
-// hand-written ones and generated ones from a fixed seed. Linux build only (pugixml
-// comes from the distribution's package; the Windows build has no copy of it), hence
-// the _Posix name.
+// CMarkup's node walk against pugixml reading the UTF-8 form of the same documents,
+// generated from a fixed seed. Linux build only (pugixml comes from the distribution's
+// package; the Windows build has no copy of it), hence the _Posix name.
 #include <pubfunc/markup.h>
 #include <pubfunc/zvstring.h>
 
@@ -119,11 +118,6 @@ std::string element(std::mt19937& rng, int depth) {
 } // namespace
 
 TEST(CMarkupWalk, DocumentsReadAsPugixmlReadsThem_Posix) {
-    for (const char* d :
-         {"<r a='1' b=\"&lt;&amp;\"><c>t &amp; u</c><c/><d>x<!--c-->y<![CDATA[<z>]]></d></r>",
-          "<?xml version=\"1.0\"?><!--c--><r><?pi x?> <a>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</a> "
-          "t </r>"})
-        compare(d);
     std::mt19937 rng(20261206);
     for (int i = 0; i < 300; ++i)
         compare((rng() % 2 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--head-->" : "") +
