@@ -1,11 +1,11 @@
-// A CMarkup with its internals in reach, and the structural check of its element
-// index that the white-box tests and the fuzz target apply after a parse.
+// A CMarkup with its internals in reach, the structural check of its element index
+// that the white-box tests and the fuzz targets apply, and the fuzz targets' REQUIRE.
 #pragma once
 
-#include <pubfunc/markup.h>
+#include "xml/markup_text_views.h"
 
-#include <string>
-#include <vector>
+#include <cstdio>
+#include <cstdlib>
 
 class MarkupProbe : public CMarkup {
 public:
@@ -13,16 +13,15 @@ public:
     using CMarkup::CMarkup;
     using CMarkup::deletedPos;
     using CMarkup::elemPosArray;
-    using CMarkup::freePos;
     using CMarkup::mainPos;
+    using CMarkup::nodeLength;
+    using CMarkup::nodeOffset;
+    using CMarkup::nodeType;
     using CMarkup::parentPos;
-    using CMarkup::savedPosMap;
     using CMarkup::x_AllocPosArray;
     using CMarkup::x_CheckSavedPos;
-    using CMarkup::x_FindAny;
     using CMarkup::x_FindAttrib;
-    using CMarkup::x_FindName;
-    using CMarkup::x_GetFreePos;
+    using CMarkup::x_GetPath;
     using CMarkup::x_GetToken;
     using CMarkup::x_ParseNode;
     using CMarkup::x_ReleaseSubDoc;
@@ -87,4 +86,12 @@ inline std::string checkIndex(const MarkupProbe& m) {
     if (m.GetError().empty() != const_cast<MarkupProbe&>(m).IsWellFormed())
         return "message and well-formedness disagree";
     return "";
+}
+
+// A rule a fuzz target checks: a broken one stops the run and names itself.
+#define REQUIRE(rule) requireRule(rule, #rule)
+inline void requireRule(bool ok, const char* rule) {
+    if (ok) return;
+    std::fprintf(stderr, "broken: %s\n", rule);
+    std::abort();
 }

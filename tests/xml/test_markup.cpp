@@ -1,28 +1,12 @@
 // CMarkup through the library's exports: parse results and messages, construction,
-// string arguments, saved positions across a reparse.
-#include <pubfunc/markup.h>
+// string arguments, saved positions across a reparse and a copy.
+#include "xml/markup_text_views.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-namespace {
-// Tables are written in ASCII; each byte becomes one unit.
-wstring16 W(const std::string& s) {
-    return wstring16(s.begin(), s.end());
-}
-std::string A(const wstring16& s) {
-    return std::string(s.begin(), s.end());
-}
-} // namespace
-
+// Document, flags, message.
 TEST(CMarkup, ParseResultsAndMessages) {
-    struct Case {
-        const char* doc;
-        int flags;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, const char*> cases[] = {
         {"", 0, "Empty document"},
         {"  ", 0, "No root element"},
         {"<a/><b/>", 0, "Root element has sibling"},
@@ -30,8 +14,6 @@ TEST(CMarkup, ParseResultsAndMessages) {
         {"<a></b></a>", 0, "No start tag for end tag 'b' at offset 3"},
         {"<a>", 0, "Element 'a' at offset 0 not ended"},
         {"<a><!-- x", 0, "Comment at offset 3 unterminated"},
-        {"<a b='x>y'/>", 0, ""},
-        {"<a b=c/>", 0, "Element 'a' at offset 0 not ended"},
         {"<a b=\"c\"/><!-- tail -->", 0, ""},
         {"<r><1a/></r>", 0, "Incorrect tag name character at offset 3"},
         {"<1a/>", 0, "No root element"},
@@ -53,26 +35,22 @@ TEST(CMarkup, ParseResultsAndMessages) {
         {"<A></a>", 0, "No start tag for end tag 'a' at offset 3"},
         {"<r><a><a></a></r>", 0,
          "End tag 'r' at offset 14 does not match start tag 'a' at offset 3"},
-        {"<a>x>y<b></b ></a>", 0, ""},
     };
-    for (const Case& c : cases) {
-        CMarkup m(c.flags);
-        const bool wellFormed = m.SetDoc(W(c.doc));
-        EXPECT_EQ(A(m.GetError()), c.message) << c.doc;
-        EXPECT_EQ(wellFormed, !*c.message) << c.doc;
-        EXPECT_EQ(m.IsWellFormed(), wellFormed) << c.doc;
-        EXPECT_EQ(m.GetDocFlags(), c.flags);
+    for (const auto& [doc, flags, message] : cases) {
+        SCOPED_TRACE(doc);
+        CMarkup m(flags);
+        const bool wellFormed = m.SetDoc(W(doc));
+        EXPECT_EQ(A(m.GetError()), message);
+        EXPECT_EQ(wellFormed, !*message);
+        EXPECT_EQ(m.IsWellFormed(), wellFormed);
+        EXPECT_EQ(m.GetDocFlags(), flags);
         EXPECT_EQ(m.GetNodeType(), 0);
     }
 }
 
 TEST(CMarkup, ConstructionAndStringArguments) {
-    CMarkup fresh;
-    EXPECT_TRUE(fresh.GetDoc().empty());
-    EXPECT_EQ(A(fresh.GetError()), "Empty document");
-    EXPECT_EQ(fresh.GetDocFlags(), 0);
+    EXPECT_EQ(A(CMarkup().GetError()), "Empty document");
     EXPECT_EQ(CMarkup(0x4321).GetDocFlags(), 0x4321); // unknown bits are kept
-
     const wstring16 text = W("<r><c/></r>");
     CMarkup fromString(text), fromPointer(text.c_str()), fromNull(CMarkup::MCD_CSTR(nullptr));
     EXPECT_EQ(fromString.GetDoc(), text);
@@ -84,16 +62,14 @@ TEST(CMarkup, ConstructionAndStringArguments) {
     EXPECT_FALSE(m.SetDoc(static_cast<const wchar16*>(nullptr)));
     EXPECT_EQ(A(m.GetError()), "Empty document");
     // A 0 unit ends the text for the parser; the document keeps every unit.
-    wstring16 withNul = W("<a/>");
-    withNul.push_back(0);
-    withNul += W("<b/>");
-    EXPECT_TRUE(m.SetDoc(withNul));
+    EXPECT_TRUE(m.SetDoc(W(std::string("<a/>\0<b/>", 9))));
     EXPECT_EQ(m.GetDoc().size(), 9u);
     // Setting a document from its own text is safe.
     EXPECT_TRUE(m.SetDoc(m.GetDoc().c_str()));
     EXPECT_EQ(A(m.GetDoc()), "<a/>");
 }
 
+// A reparse forgets every saved name; a copy keeps them.
 TEST(CMarkup, SavedPositionsEndWithAReparseAndSurviveACopy) {
     CMarkup m(CMarkup::MCD_CSTR(W16("<r/>")));
     EXPECT_FALSE(m.SavePos(CMarkup::MCD_CSTR()));
@@ -106,5 +82,5 @@ TEST(CMarkup, SavedPositionsEndWithAReparseAndSurviveACopy) {
     EXPECT_FALSE(m.RestorePos(W16("top")));
     CMarkup again = copy;
     EXPECT_TRUE(again.RestorePos(W16("top")));
-    EXPECT_EQ(again.GetDoc(), copy.GetDoc());
+    EXPECT_FALSE(again.RestorePos(W16("pot"))); // the bucket of "top", searched to its end
 }
