@@ -43,10 +43,9 @@ TEST(pubfunc, Utf8RoundTripsRandomText) {
         wstring16 text;
         for (int i = int(rng() % 40); i > 0; --i) {
             const unsigned unit = 1 + rng() % 0xFFFF;
-            if (unit < 0xD800 || unit > 0xDFFF)
-                text += wchar16(unit);
-            else
-                text += {wchar16(0xD800 + unit % 0x400), wchar16(0xDC00 + rng() % 0x400)};
+            const bool pair = unit >= 0xD800 && unit <= 0xDFFF;
+            text += wchar16(pair ? 0xD800 + unit % 0x400 : unit);
+            if (pair) text += wchar16(0xDC00 + rng() % 0x400);
         }
         const std::string utf8 = pubfunc::toNarrowString(text.c_str(), int(text.size()), 65001);
         EXPECT_EQ(pubfunc::toWideString(utf8.c_str(), int(utf8.size()), 65001), text) << round;
@@ -95,10 +94,9 @@ TEST(pubfunc, SmallFunctions) {
     EXPECT_EQ(pubfunc::getFileNameFromUrl(W16("a\\b.flv")), W16(""));
     EXPECT_EQ(pubfunc::GetRandomNum(5, 5), 5u);
     EXPECT_EQ(pubfunc::GetRandomNum(9, 3), 3u);
-    for (const auto& [low, high] : {std::pair<unsigned, unsigned>{1, 10},
-                                    {0, 0xFFFFFFFFu},
-                                    {0xFFFFFFF0u, 0xFFFFFFFFu},
-                                    {100, 40000}}) {
+    const std::pair<unsigned, unsigned> ranges[] = {
+        {1, 10}, {0, 0xFFFFFFFFu}, {0xFFFFFFF0u, 0xFFFFFFFFu}, {100, 40000}};
+    for (const auto& [low, high] : ranges) {
         const unsigned r = pubfunc::GetRandomNum(low, high);
         EXPECT_GE(r, low) << low << ".." << high;
         EXPECT_LE(r, high) << low << ".." << high;
