@@ -28,13 +28,11 @@ TEST(CKeyExchange, TableRowsAndLookups) {
     }
     // Scan codes follow the rows up to row 88, save '=' and '-', which swap, and the
     // keys from F11 (rows 69 to 73), which follow F10 but carry higher codes.
-    for (int row = 1; row <= 88; ++row)
-        if (row < 69 || row > 73)
-            EXPECT_EQ(kKeyTable[row - 1].scanCode, row == 12   ? 13
-                                                   : row == 13 ? 12
-                                                   : row < 69  ? row
-                                                               : row - 5)
-                << "row " << row;
+    for (int row = 1; row <= 88; ++row) {
+        if (row >= 69 && row <= 73) continue;
+        const int want = row == 12 ? 13 : row == 13 ? 12 : row < 69 ? row : row - 5;
+        EXPECT_EQ(kKeyTable[row - 1].scanCode, want) << "row " << row;
+    }
     for (int row = 0; row < pf::sys::kKeyCount; ++row) {
         const pf::sys::KeyEntry& want = kKeyTable[row == 53 ? 41 : row];
         int scan = -1;
