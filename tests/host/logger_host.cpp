@@ -184,11 +184,13 @@ void exitWhileLogging(const fs::path& dir) {
     g_linger = true;
     expect(init(dir / "x.log"), "InitLog failed");
     // Long lines keep each thread inside a call for most of its time.
-    static const wstring16 text(3999, 'b');
+    // A plain array: nothing destroys it while the threads read it at exit.
+    static wchar16 text[4000] = {};
+    std::fill(text, text + 3999, 'b');
     for (int t = 0; t < 4; ++t)
         std::thread([] {
             for (;;)
-                log().LogInfo(W16("%s"), text.c_str());
+                log().LogInfo(W16("%s"), text);
         }).detach();
     while (fs::file_size(dir / "x.log") < 65536)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
