@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -28,9 +29,7 @@ struct Recording {
         const std::u16string folder = (sub.empty() ? dir : dir / sub).u16string();
         writer->setOutputFolder(wstring16(folder.begin(), folder.end()).c_str());
     }
-    std::vector<fs::path> files() const {
-        return {fs::directory_iterator(dir), fs::directory_iterator{}};
-    }
+    std::vector<fs::path> files() const { return {fs::directory_iterator(dir), {}}; }
     // The one file's bytes as upper-case hex.
     std::string hex() const {
         const std::vector<fs::path> all = files();
@@ -61,12 +60,7 @@ const std::string kHeader = "464C56 01 01 00000009 00000000 ";
 // Each tag: type 09, data size, timestamp (3 bytes and the extension byte), stream
 // id, frame byte, AVC packet type, composition offset, payload, tag size.
 TEST(FlvFile, WritesTheTagsOfEachSequence) {
-    struct Frame {
-        const char* config;
-        unsigned pts, dts;
-        bool key;
-        const char* data;
-    };
+    using Frame = std::tuple<const char*, unsigned, unsigned, bool, const char*>;
     const std::pair<std::vector<Frame>, std::string> rows[] = {
         // No key frame with a non-zero dts: an empty file.
         {{{"ab", 5, 5, false, "x"}, {"ab", 0, 0, true, "y"}}, ""},
@@ -92,10 +86,9 @@ TEST(FlvFile, WritesTheTagsOfEachSequence) {
     for (const auto& [frames, file] : rows) {
         Recording r("sequence");
         std::string input;
-        for (const Frame& f : frames) {
-            put(*r.writer, f.config, f.pts, f.dts, f.key, f.data);
-            input += std::string(" {") + f.config + " " + std::to_string(f.pts) + " " +
-                     std::to_string(f.dts) + (f.key ? " key " : " ") + f.data + "}";
+        for (const auto& [config, pts, dts, key, data] : frames) {
+            put(*r.writer, config, pts, dts, key, data);
+            input += testing::PrintToString(std::make_tuple(config, pts, dts, key, data));
         }
         r.writer.reset();
         EXPECT_EQ(r.hex(), bytes(file)) << input;

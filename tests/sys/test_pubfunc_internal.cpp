@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -29,11 +28,8 @@ std::vector<std::string> newFpsLines() {
             (std::string("pubfunc_fps_") +
              testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
         std::filesystem::remove(p);
-#if defined(_WIN32)
-        EXPECT_TRUE(VTQ::VTQLogger::Instance()->InitLog(p.wstring().c_str()));
-#else
-        EXPECT_TRUE(VTQ::VTQLogger::Instance()->InitLog(p.u16string().c_str()));
-#endif
+        const std::u16string u = p.u16string();
+        EXPECT_TRUE(VTQ::VTQLogger::Instance()->InitLog(wstring16(u.begin(), u.end()).c_str()));
         return p;
     }();
     std::ifstream in(path, std::ios::binary);
@@ -45,8 +41,6 @@ std::vector<std::string> newFpsLines() {
     seen += lines.size();
     return lines;
 }
-
-const std::string kPrefix = "pubfunc::_updatePublishFPS  cam AVG_FPS : ";
 
 } // namespace
 
@@ -69,6 +63,7 @@ TEST(pubfunc, FrameRateWindowEdges) {
         {"a start reset to 0 restarts", 5000, 7, 0, {{500, ""}}, 0, 500},
         {"a start ahead of the tick ends nothing", 5000, 0, 10000, {{9000, ""}}, 1, 10000},
         {"the average is truncated", 20000, 99, 1000, {{21001, "4 FPS : 100"}}, 0, 21001},
+        {"30 a second", 20000, 600, 1000, {{21033, "30 FPS : 601"}}, 0, 21033},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -76,7 +71,8 @@ TEST(pubfunc, FrameRateWindowEdges) {
         for (const auto& [tick, logged] : row.calls) {
             g_tick = tick;
             pf::sys::updateFps(count, start, W16("cam"), row.window);
-            const std::vector<std::string> want(logged.empty() ? 0 : 1, kPrefix + logged);
+            const std::vector<std::string> want(
+                logged.empty() ? 0 : 1, "pubfunc::_updatePublishFPS  cam AVG_FPS : " + logged);
             EXPECT_EQ(newFpsLines(), want) << row.what << ", tick " << tick;
         }
         EXPECT_EQ(count, row.countAfter) << row.what;
@@ -84,37 +80,25 @@ TEST(pubfunc, FrameRateWindowEdges) {
     }
 }
 
-// 30 frames a second for two 20-second windows: each logs 30 a second and the
-// window's 601 frames (the first past 20,000 ms comes at 20,033 ms).
-TEST(pubfunc, FrameRateOfASteadyStream) {
-    newFpsLines();
-    unsigned count = 0, start = 0;
-    for (unsigned i = 0; i <= 1202; ++i) {
-        g_tick = 1000 + i * 100 / 3;
-        pf::sys::updateFps(count, start, W16("cam"), 20000);
-    }
-    EXPECT_EQ(newFpsLines(), std::vector<std::string>(2, kPrefix + "30 FPS : 601"));
-}
-
-// Each stage has its own counter and window: the call one past the window logs.
+// Each stage has its own counter and window (5 or 20 seconds): the call one past the
+// window logs, the one at its end does not.
 TEST(pubfunc, FrameRateStagesAndTheirWindows) {
     newFpsLines();
-    const std::tuple<void (*)(const wstring16&), unsigned, std::string> stages[] = {
-        {pubfunc::updatePublishSendFPS, 20000, "send"},
-        {pubfunc::updatePublishCaptureFPS, 20000, "capture"},
-        {pubfunc::updateBeforeEncodeFPS, 5000, "before"},
-        {pubfunc::updateAfterEncodeFPS, 5000, "after"},
-    };
-    unsigned base = 1000;
-    for (const auto& [update, window, name] : stages) {
-        for (const unsigned offset : {0u, window, window + 1}) {
-            g_tick = base + offset;
-            update(wstring16(name.begin(), name.end()));
-        }
-        base += 100000;
-        const std::string want = "pubfunc::_updatePublishFPS  " + name + " AVG_FPS : 0 FPS : 2";
-        EXPECT_EQ(newFpsLines(), std::vector<std::string>{want}) << name;
+    void (*const stages[])(const wstring16&) = {
+        pubfunc::updatePublishSendFPS, pubfunc::updatePublishCaptureFPS,
+        pubfunc::updateBeforeEncodeFPS, pubfunc::updateAfterEncodeFPS};
+    for (const unsigned tick : {1000u, 6000u, 6001u, 11001u, 21000u, 21001u}) {
+        g_tick = tick;
+        for (int i = 0; i < 4; ++i)
+            stages[i](wstring16(1, wchar16('a' + i)));
     }
+    const auto line = [](char stage, char frames) {
+        return "pubfunc::_updatePublishFPS  " + std::string(1, stage) +
+               " AVG_FPS : 0 FPS : " + frames;
+    };
+    EXPECT_EQ(newFpsLines(),
+              (std::vector<std::string>{line('c', '2'), line('d', '2'), line('c', '2'),
+                                        line('d', '2'), line('a', '5'), line('b', '5')}));
 }
 
 // The same sequence as the Windows runtime's rand after srand(1).
