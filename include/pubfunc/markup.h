@@ -93,9 +93,9 @@ public:
         int nextSibling;         // 0 for the last child; in a released record, the next released
         int prevSibling;         // previous sibling; the first child holds the LAST child
 
-        static constexpr int maxStartTagLen = 0x3FFFFF;
-        static constexpr int maxEndTagLen = 0x3FF;
-        static constexpr int maxLevel = 0xFFFF;
+        static constexpr int kMaxStartTagLen = 0x3FFFFF;
+        static constexpr int kMaxEndTagLen = 0x3FF;
+        static constexpr int kMaxLevel = 0xFFFF;
 
         int StartTagLen() const { return int(tagLengths & 0x3FFFFFu); }
         int EndTagLen() const { return int(tagLengths >> 22); }
@@ -142,8 +142,8 @@ public:
         PosArray(const PosArray&) = delete;
         PosArray& operator=(const PosArray&) = delete;
 
-        static constexpr int segmentBits = 16;
-        static constexpr int segmentSize = 1 << segmentBits;
+        static constexpr int kSegmentBits = 16;
+        static constexpr int kSegmentSize = 1 << kSegmentBits;
 
         ElemPos& operator[](int i) const { return segments[i >> 16][i & 0xFFFF]; }
         int GetSize() const { return size; }
@@ -179,7 +179,7 @@ public:
         SavedPosMap(const SavedPosMap&) = delete;
         SavedPosMap& operator=(const SavedPosMap&) = delete;
 
-        static constexpr int buckets = 7;
+        static constexpr int kBuckets = 7;
 
         void RemoveAll() {
             if (table) Release();

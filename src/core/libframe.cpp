@@ -26,7 +26,7 @@ std::mutex& listLock() {
 
 bool CleanupList::add(const char* name, CleanupFn fn) {
     std::lock_guard<std::mutex> guard(listLock());
-    if (_ran || _count >= capacity || !fn) return false;
+    if (_ran || _count >= kCapacity || !fn) return false;
     _entries[_count++] = Entry{name, fn};
     return true;
 }

@@ -12,7 +12,7 @@ using CleanupFn = void (*)();
 // works before and after the C++ runtime's own statics.
 class CleanupList {
 public:
-    static constexpr int capacity = 32;
+    static constexpr int kCapacity = 32;
 
     // False when the list is full or already ran (fn is then not kept).
     bool add(const char* name, CleanupFn fn);
@@ -26,7 +26,7 @@ private:
         const char* name;
         CleanupFn fn;
     };
-    Entry _entries[capacity] = {};
+    Entry _entries[kCapacity] = {};
     int _count = 0;
     bool _ran = false;
 };

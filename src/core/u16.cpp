@@ -94,10 +94,10 @@ int toInt(const unit* s) {
     return int(negative ? -v : v);
 }
 
-int fromInt(int value, int base, unit out[intTextSize]) {
+int fromInt(int value, int base, unit out[kIntTextSize]) {
     out[0] = 0;
     if (base < 2 || base > 36) return -1;
-    unit digits[intTextSize];
+    unit digits[kIntTextSize];
     int n = 0;
     const bool negative = base == 10 && value < 0;
     unsigned int v = static_cast<unsigned int>(value);

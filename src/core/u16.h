@@ -46,12 +46,12 @@ int compareNoCase(const unit* a, const unit* b, size_t n);
 int toInt(const unit* s);
 
 // Room for the longest text fromInt writes: 32 binary digits and the terminator.
-constexpr int intTextSize = 33;
+constexpr int kIntTextSize = 33;
 // Writes value in base (2 to 36) into out, terminated, and returns the number of
 // units. Base 10 writes a "-" before a negative value; every other base writes
 // the digits of the value taken as an unsigned 32-bit number. Letters are lower
 // case. A base outside 2 to 36 writes an empty text and returns -1.
-int fromInt(int value, int base, unit out[intTextSize]);
+int fromInt(int value, int base, unit out[kIntTextSize]);
 
 } // namespace u16
 } // namespace pf

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-static_assert(pf::platform::lockRecordSize == 40, "ZvCriticalSection holds a 40-byte record");
+static_assert(pf::platform::kLockRecordSize == 40, "ZvCriticalSection holds a 40-byte record");
 
 void* zvMalloc(size_t size) {
     return std::malloc(size);

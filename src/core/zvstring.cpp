@@ -11,7 +11,7 @@
 //   brings its count to 0, and none of them is ever owned.
 // - Capacity grows by grow(), so a run of appends reallocates rarely; an owned
 //   record is resized in place with zvRealloc.
-// - Sizes are checked against pf::string::maxSize before any arithmetic on them,
+// - Sizes are checked against pf::string::kMaxSize before any arithmetic on them,
 //   so an operation that would pass it leaves the string unchanged.
 #include <pubfunc/zvstring.h>
 
@@ -31,7 +31,7 @@ namespace {
 
 typedef unsigned short unit;
 using Data = ZvString::Data;
-using pf::string::maxSize;
+using pf::string::kMaxSize;
 
 size_t recordBytes(int capacity) {
     return offsetof(Data, array) + (size_t(capacity) + 1) * sizeof(unit);
@@ -64,7 +64,7 @@ void copyUnits(unit* to, const unit* from, long long n) {
 }
 
 bool fits(long long n) {
-    return n <= maxSize;
+    return n <= kMaxSize;
 }
 
 struct StaticRecord {
@@ -193,14 +193,14 @@ Data* ZvString::fromUtf8_helper(const char* s, int len) {
     if (!s) return takeRef(shared_null());
     const long long n = len < 0 ? (long long)std::strlen(s) : len;
     if (!fits(n)) return takeRef(shared_null());
-    return narrowToRecord(pf::platform::codePageUtf8, s, int(n));
+    return narrowToRecord(pf::platform::kCodePageUtf8, s, int(n));
 }
 
 Data* ZvString::fromAscii_helper(const char* s, int len) {
     if (!s) return takeRef(shared_null());
     const long long n = len < 0 ? (long long)std::strlen(s) : len;
     if (!fits(n)) return takeRef(shared_null());
-    return narrowToRecord(pf::platform::codePageAnsi, s, int(n));
+    return narrowToRecord(pf::platform::kCodePageAnsi, s, int(n));
 }
 
 // --- construction ---------------------------------------------------------
@@ -241,7 +241,7 @@ ZvString ZvString::fromWCharArray(const unit* s, int len) {
 // has room for every base and value, and gives an empty string for a base it
 // does not take, as the runtime leaves its buffer empty then.
 ZvString ZvString::number(int n, int base) {
-    unit text[pf::u16::intTextSize];
+    unit text[pf::u16::kIntTextSize];
     const int len = pf::u16::fromInt(n, base, text);
     return ZvString(fromUnicode_helper(text, std::max(len, 0)));
 }

@@ -47,9 +47,9 @@ private:
 unsigned int ZvTextCodec::codepage() const {
     switch (_encoding) {
     case Utf8:
-        return platform::codePageUtf8;
+        return platform::kCodePageUtf8;
     case Cap:
-        return platform::codePageAnsi;
+        return platform::kCodePageAnsi;
     default:
         return kNoCodePage;
     }
@@ -75,18 +75,18 @@ ZvString ZvTextCodec::toUnicode(const char* s, int len, int*) const {
     bool cut = false;
     int n;
     for (;;) {
-        n = platform::multiByteToWide(cp, platform::mbErrInvalidChars, s, len, buf.at(),
+        n = platform::multiByteToWide(cp, platform::kMbErrInvalidChars, s, len, buf.at(),
                                       buf.capacity());
         const bool halfPair = n > 0 && n == buf.capacity() && (buf.at()[n - 1] & 0xFC00) == 0xD800;
         if (n > 0 && !halfPair) break;
         const unsigned long error =
-            halfPair ? platform::errorInsufficientBuffer : platform::lastError();
+            halfPair ? platform::kErrorInsufficientBuffer : platform::lastError();
         n = 0;
-        if (error == platform::errorInsufficientBuffer && !buf.onHeap()) {
+        if (error == platform::kErrorInsufficientBuffer && !buf.onHeap()) {
             const int need = len > 0 ? len : platform::multiByteToWide(cp, 0, s, len, nullptr, 0);
             if (need <= 0) break;
             buf.moveToHeap(need);
-        } else if (error == platform::errorNoUnicodeTranslation && !cut && len > 0) {
+        } else if (error == platform::kErrorNoUnicodeTranslation && !cut && len > 0) {
             len = platform::cleanPrefix(cp, s, len);
             cut = true;
             if (len == 0) break;
@@ -107,8 +107,8 @@ ZvByteArray ZvTextCodec::fromUnicode(const unit* s, int len) const {
     char stack[kStackBytes];
     Buffer<char> buf(stack, kStackBytes);
     int n = platform::wideToMultiByte(cp, 0, s, len, buf.at(), buf.capacity());
-    if (n == 0 && platform::lastError() == platform::errorInsufficientBuffer) {
-        const int need = cp == platform::codePageUtf8 && len > 0 && len <= INT_MAX / 3
+    if (n == 0 && platform::lastError() == platform::kErrorInsufficientBuffer) {
+        const int need = cp == platform::kCodePageUtf8 && len > 0 && len <= INT_MAX / 3
                              ? 3 * len
                              : platform::wideToMultiByte(cp, 0, s, len, nullptr, 0);
         if (need > 0) {

@@ -47,7 +47,7 @@ constexpr size_t kTextLimit = 4091;     // units kept of a message, and of a lin
 
 // The header in front of a line's text: the time (at most 49 units, three bytes
 // each in UTF-8) and " ms [pid P] [tid T]  " (at most 42 bytes).
-constexpr size_t kPrefixBytes = 3 * (pf::platform::timeTextCap - 1);
+constexpr size_t kPrefixBytes = 3 * (pf::platform::kTimeTextCap - 1);
 constexpr size_t kIdsMax = 42;
 constexpr size_t kHeaderRoom = kPrefixBytes + kIdsMax;
 
@@ -128,7 +128,7 @@ size_t encode(const wchar16* text, size_t n, char* out) {
         ++i;
     }
     if (i == n) return n;
-    const int rest = pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, u(text + i),
+    const int rest = pf::platform::wideToMultiByte(pf::platform::kCodePageUtf8, 0, u(text + i),
                                                    int(n - i), out + i, int(3 * (n - i)));
     return i + (rest > 0 ? size_t(rest) : 0);
 }
@@ -241,7 +241,7 @@ int LogFile::write(LineBuffer& line) {
     int millisecond;
     pf::platform::currentTime(second, millisecond);
     if (second != prefixSecond) {
-        wchar16 time[pf::platform::timeTextCap];
+        wchar16 time[pf::platform::kTimeTextCap];
         size_t units;
         const int error = pf::platform::localTimeText(second, time, units);
         if (error) {

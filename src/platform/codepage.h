@@ -10,18 +10,18 @@
 namespace pf {
 namespace platform {
 
-constexpr unsigned codePageAnsi = 0;
-constexpr unsigned codePageUtf8 = 65001;
+constexpr unsigned kCodePageAnsi = 0;
+constexpr unsigned kCodePageUtf8 = 65001;
 
 // Flags, with the platform's values.
-constexpr unsigned long mbPrecomposed = 0x1;
-constexpr unsigned long mbErrInvalidChars = 0x8;
-constexpr unsigned long wcErrInvalidChars = 0x80;
+constexpr unsigned long kMbPrecomposed = 0x1;
+constexpr unsigned long kMbErrInvalidChars = 0x8;
+constexpr unsigned long kWcErrInvalidChars = 0x80;
 
 // Last-error values that the conversions set.
-constexpr unsigned long errorInvalidParameter = 87;
-constexpr unsigned long errorInsufficientBuffer = 122;
-constexpr unsigned long errorNoUnicodeTranslation = 1113;
+constexpr unsigned long kErrorInvalidParameter = 87;
+constexpr unsigned long kErrorInsufficientBuffer = 122;
+constexpr unsigned long kErrorNoUnicodeTranslation = 1113;
 
 // The calling thread's last error, as the platform keeps it.
 unsigned long lastError();
@@ -31,7 +31,7 @@ void setLastError(unsigned long error);
 // 0 byte) to UTF-16. With dstLen 0 the units needed are returned and dst is not
 // touched. 0 on failure with the last error set: 87 for a null src, a srcLen of
 // 0, a negative dstLen or a null dst with room; 122 when dst is too small; 1113
-// for ill-formed input under mbErrInvalidChars (without it, each ill-formed part
+// for ill-formed input under kMbErrInvalidChars (without it, each ill-formed part
 // becomes U+FFFD). Flags other than the error flag change nothing for UTF-8.
 // As the Windows function does, a surrogate pair that ends the input and finds
 // room for one unit stores its high half and succeeds: a caller that needs whole
@@ -40,13 +40,13 @@ int multiByteToWide(unsigned codePage, unsigned long flags, const char* src, int
                     unsigned short* dst, int dstLen);
 
 // srcLen units of src (negative: up to and including the terminator) to narrow text,
-// with no default character. Errors as above; with wcErrInvalidChars a lone
+// with no default character. Errors as above; with kWcErrInvalidChars a lone
 // surrogate fails with 1113, without it it becomes U+FFFD.
 int wideToMultiByte(unsigned codePage, unsigned long flags, const unsigned short* src, int srcLen,
                     char* dst, int dstLen);
 
 // The length of the longest prefix of src[0, srcLen) that converts to UTF-16
-// under mbErrInvalidChars: whole characters before the first one that does not.
+// under kMbErrInvalidChars: whole characters before the first one that does not.
 // One pass over the input, so finding where clean text ends costs linear time.
 int cleanPrefix(unsigned codePage, const char* src, int srcLen);
 

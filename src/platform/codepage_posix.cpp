@@ -19,7 +19,7 @@ int fail(unsigned long error) {
 }
 
 bool supported(unsigned codePage) {
-    return codePage == codePageAnsi || codePage == codePageUtf8;
+    return codePage == kCodePageAnsi || codePage == kCodePageUtf8;
 }
 
 template <class Src, class Dst>
@@ -29,9 +29,9 @@ bool badArguments(unsigned codePage, const Src* src, int srcLen, const Dst* dst,
 
 // Turns a codec outcome into the platform function's result and last error.
 int finish(const utf8::Outcome& r, bool errorOnReplace) {
-    if (r.overflow) return fail(errorInsufficientBuffer);
-    if (r.replaced && errorOnReplace) return fail(errorNoUnicodeTranslation);
-    if (r.written > size_t(INT_MAX)) return fail(errorInvalidParameter);
+    if (r.overflow) return fail(kErrorInsufficientBuffer);
+    if (r.replaced && errorOnReplace) return fail(kErrorNoUnicodeTranslation);
+    if (r.written > size_t(INT_MAX)) return fail(kErrorInvalidParameter);
     return int(r.written);
 }
 
@@ -53,20 +53,20 @@ void setLastError(unsigned long error) {
 
 int multiByteToWide(unsigned codePage, unsigned long flags, const char* src, int srcLen,
                     unsigned short* dst, int dstLen) {
-    if (badArguments(codePage, src, srcLen, dst, dstLen)) return fail(errorInvalidParameter);
+    if (badArguments(codePage, src, srcLen, dst, dstLen)) return fail(kErrorInvalidParameter);
     const size_t n = srcLen < 0 ? std::strlen(src) + 1 : size_t(srcLen);
     const auto* bytes = reinterpret_cast<const unsigned char*>(src);
     return finish(utf8::decode(bytes, n, dstLen ? dst : nullptr, size_t(dstLen)),
-                  (flags & mbErrInvalidChars) != 0);
+                  (flags & kMbErrInvalidChars) != 0);
 }
 
 int wideToMultiByte(unsigned codePage, unsigned long flags, const unsigned short* src, int srcLen,
                     char* dst, int dstLen) {
-    if (badArguments(codePage, src, srcLen, dst, dstLen)) return fail(errorInvalidParameter);
+    if (badArguments(codePage, src, srcLen, dst, dstLen)) return fail(kErrorInvalidParameter);
     const size_t n = srcLen < 0 ? lengthWithTerminator(src) : size_t(srcLen);
     auto* bytes = reinterpret_cast<unsigned char*>(dst);
     return finish(utf8::encode(src, n, dstLen ? bytes : nullptr, size_t(dstLen)),
-                  (flags & wcErrInvalidChars) != 0);
+                  (flags & kWcErrInvalidChars) != 0);
 }
 
 int cleanPrefix(unsigned codePage, const char* src, int srcLen) {

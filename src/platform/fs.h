@@ -50,10 +50,10 @@ void currentTime(long long& seconds, int& millisecond);
 // The local time of `seconds` as "%a %b %d %H:%M:%S %Y:", with the day and month
 // names of the process's current locale (as the host set it with setlocale; the C
 // locale's English names until then), converted to UTF-16 as the runtime's
-// wcsftime gives them in a buffer of timeTextCap units: at most timeTextCap - 1
+// wcsftime gives them in a buffer of kTimeTextCap units: at most kTimeTextCap - 1
 // units, none when the text would need more. 0 on success, else the error code of
 // the failed local-time conversion.
-constexpr size_t timeTextCap = 50;
+constexpr size_t kTimeTextCap = 50;
 int localTimeText(long long seconds, wchar16* text, size_t& length);
 
 } // namespace platform

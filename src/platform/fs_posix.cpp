@@ -156,16 +156,16 @@ int localTimeText(long long seconds, wchar16* text, size_t& length) {
     const time_t t = time_t(seconds);
     tm local;
     if (!localtime_r(&t, &local)) return errno ? errno : EINVAL;
-    wchar_t wide[timeTextCap];
-    const size_t n = wcsftime(wide, timeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
+    wchar_t wide[kTimeTextCap];
+    const size_t n = wcsftime(wide, kTimeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
     size_t out = 0;
     for (size_t i = 0; i < n; ++i) {
         const char32_t c = char32_t(wide[i]);
         if (c < 0x10000) {
-            if (out + 1 >= timeTextCap) return 0;
+            if (out + 1 >= kTimeTextCap) return 0;
             text[out++] = wchar16(c);
         } else {
-            if (out + 2 >= timeTextCap) return 0;
+            if (out + 2 >= kTimeTextCap) return 0;
             text[out++] = wchar16(0xD800 + ((c - 0x10000) >> 10));
             text[out++] = wchar16(0xDC00 + ((c - 0x10000) & 0x3FF));
         }

@@ -94,7 +94,7 @@ int localTimeText(long long seconds, wchar16* text, size_t& length) {
     tm local;
     const errno_t error = _localtime64_s(&local, &t);
     if (error) return error;
-    length = wcsftime(text, timeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
+    length = wcsftime(text, kTimeTextCap, L"%a %b %d %H:%M:%S %Y:", &local);
     return 0;
 }
 

@@ -7,9 +7,9 @@
 namespace pf {
 namespace platform {
 
-// Recursive lock over a caller-provided record of lockRecordSize bytes
+// Recursive lock over a caller-provided record of kLockRecordSize bytes
 // (8-byte aligned). tryLock returns true when the lock was taken.
-constexpr size_t lockRecordSize = 40;
+constexpr size_t kLockRecordSize = 40;
 void lockInit(void* record);
 void lockDestroy(void* record);
 void lockEnter(void* record);

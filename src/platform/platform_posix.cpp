@@ -5,7 +5,7 @@
 #include <pthread.h>
 #include <time.h>
 
-static_assert(sizeof(pthread_mutex_t) <= pf::platform::lockRecordSize,
+static_assert(sizeof(pthread_mutex_t) <= pf::platform::kLockRecordSize,
               "the lock record holds a pthread mutex");
 static_assert(alignof(pthread_mutex_t) <= 8, "the lock record is 8-byte aligned");
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-static_assert(sizeof(CRITICAL_SECTION) <= pf::platform::lockRecordSize,
+static_assert(sizeof(CRITICAL_SECTION) <= pf::platform::kLockRecordSize,
               "the lock record holds a CRITICAL_SECTION");
 static_assert(alignof(CRITICAL_SECTION) <= 8, "the lock record is 8-byte aligned");
 

@@ -71,17 +71,17 @@ inline uint32_t next(const unsigned char* s, size_t n, size_t& i) {
 template <class In, class Out>
 PF_UTF8_FORCE_INLINE bool asciiWord(const In* s, size_t n, size_t& i, Out* out, size_t cap,
                                     size_t& w) {
-    constexpr size_t lanes = 8 / sizeof(In);
-    constexpr uint64_t high = sizeof(In) == 1 ? kHighBits : 0xFF80FF80FF80FF80ull;
-    if (n - i < lanes || (out && cap - w < lanes)) return false;
+    constexpr size_t kLanes = 8 / sizeof(In);
+    constexpr uint64_t kHigh = sizeof(In) == 1 ? kHighBits : 0xFF80FF80FF80FF80ull;
+    if (n - i < kLanes || (out && cap - w < kLanes)) return false;
     uint64_t word;
     std::memcpy(&word, s + i, 8);
-    if (word & high) return false;
+    if (word & kHigh) return false;
     if (out)
-        for (size_t k = 0; k < lanes; ++k)
+        for (size_t k = 0; k < kLanes; ++k)
             out[w + k] = Out((word >> (8 * sizeof(In) * k)) & 0x7F);
-    i += lanes;
-    w += lanes;
+    i += kLanes;
+    w += kLanes;
     return true;
 }
 

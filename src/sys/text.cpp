@@ -61,10 +61,10 @@ std::string pubfunc::toNarrowString(const wchar16* text, int length, unsigned in
 std::string pubfunc::toUtf8String(const wchar16* text) {
     if (!text) return std::string();
     const int size =
-        pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, units(text), -1, nullptr, 0);
+        pf::platform::wideToMultiByte(pf::platform::kCodePageUtf8, 0, units(text), -1, nullptr, 0);
     if (size <= 0) return std::string();
     std::string out(size_t(size), '\0');
-    pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, units(text), -1, &out[0], size);
+    pf::platform::wideToMultiByte(pf::platform::kCodePageUtf8, 0, units(text), -1, &out[0], size);
     return out;
 }
 
@@ -89,10 +89,10 @@ std::string pubfunc::URLEncode2(const wstring16& text) {
     // Converted with its terminator, so an embedded NUL ends the text there.
     const unsigned short* src = units(text.c_str());
     const int size =
-        pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, src, -1, nullptr, 0);
+        pf::platform::wideToMultiByte(pf::platform::kCodePageUtf8, 0, src, -1, nullptr, 0);
     if (size <= 0) return std::string();
     std::unique_ptr<char[]> utf8(new char[size_t(size)]);
-    pf::platform::wideToMultiByte(pf::platform::codePageUtf8, 0, src, -1, utf8.get(), size);
+    pf::platform::wideToMultiByte(pf::platform::kCodePageUtf8, 0, src, -1, utf8.get(), size);
     return URLEncode2(std::string(utf8.get()));
 }
 

@@ -23,13 +23,13 @@ using PosArray = CMarkup::PosArray;
 using SavedPosEntry = CMarkup::SavedPosEntry;
 using SavedPosMap = CMarkup::SavedPosMap;
 
-constexpr int kSegmentSize = PosArray::segmentSize;
+constexpr int kSegmentSize = PosArray::kSegmentSize;
 
 // Fills the empty array fresh with a copy of the first count records of src, in
 // size records. fresh.size follows each segment made, so a failed allocation leaves
 // fresh holding what Release must free.
 void copyRecords(PosArray& fresh, const PosArray& src, int count, int size) {
-    const int segs = ((size - 1) >> PosArray::segmentBits) + 1;
+    const int segs = ((size - 1) >> PosArray::kSegmentBits) + 1;
     fresh.segments = new ElemPos*[segs];
     fresh.segmentSlots = segs;
     for (int s = 0; s < segs; ++s) {
@@ -52,7 +52,7 @@ void swapRecords(PosArray& a, PosArray& b) {
 void copySavedPos(SavedPosMap& fresh, const SavedPosMap& src) {
     if (!src.table) return;
     fresh.AllocMapTable();
-    for (int b = 0; b < SavedPosMap::buckets; ++b) {
+    for (int b = 0; b < SavedPosMap::kBuckets; ++b) {
         const SavedPosEntry* from = src.table[b];
         if (!from) continue;
         int used = 0;
@@ -77,18 +77,18 @@ void CMarkup::PosArray::Release() {
 }
 
 void CMarkup::SavedPosMap::AllocMapTable() {
-    table = new SavedPosEntry*[buckets]();
+    table = new SavedPosEntry*[kBuckets]();
 }
 
 int CMarkup::SavedPosMap::Hash(const wchar16* name) {
     unsigned int sum = 0;
     for (; *name; ++name)
         sum += unsigned(*name);
-    return int(sum % buckets);
+    return int(sum % kBuckets);
 }
 
 void CMarkup::SavedPosMap::Release() {
-    for (int b = 0; b < buckets; ++b)
+    for (int b = 0; b < kBuckets; ++b)
         delete[] table[b];
     delete[] table;
 }
@@ -158,8 +158,8 @@ bool CMarkup::x_AllocPosArray(int newSize) {
     PosArray& a = elemPosArray;
     if (!newSize) newSize = freePos + freePos / 2;
     if (a.size >= newSize) return true;
-    const int lastSeg = a.size ? (a.size - 1) >> PosArray::segmentBits : 0;
-    int needSeg = (newSize - 1) >> PosArray::segmentBits;
+    const int lastSeg = a.size ? (a.size - 1) >> PosArray::kSegmentBits : 0;
+    int needSeg = (newSize - 1) >> PosArray::kSegmentBits;
     if (needSeg > lastSeg + 1) {
         needSeg = lastSeg + 1;
         newSize = (lastSeg + 2) * kSegmentSize;
@@ -225,7 +225,7 @@ int CMarkup::x_ReleaseSubDoc(int i) {
 // their bucket in their old order.
 void CMarkup::x_CheckSavedPos() {
     if (!savedPosMap.table) return;
-    for (int b = 0; b < SavedPosMap::buckets; ++b) {
+    for (int b = 0; b < SavedPosMap::kBuckets; ++b) {
         SavedPosEntry* bucket = savedPosMap.table[b];
         if (!bucket) continue;
         int kept = 0, last = 0;

@@ -111,7 +111,7 @@ int CMarkup::FindNode(int nodeTypes) {
         if (type == -1) type = NT_NODE_ERROR;
         if (type == 0) {
             if (node.start == parentEndTag) return 0;
-            type = node.length > ElemPos::maxEndTagLen ? NT_NODE_ERROR : NT_LONE_END_TAG;
+            type = node.length > ElemPos::kMaxEndTagLen ? NT_NODE_ERROR : NT_LONE_END_TAG;
         }
         if (type == NT_ELEMENT) {
             const int next =

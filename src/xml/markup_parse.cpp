@@ -373,12 +373,12 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
         NodePos& node = open[depth];
         const int type = scanNode(token, node);
         if (type == kStartTag) {
-            if (node.length > ElemPos::maxStartTagLen || baseLevel + depth > ElemPos::maxLevel) {
+            if (node.length > ElemPos::kMaxStartTagLen || baseLevel + depth > ElemPos::kMaxLevel) {
                 // The record cannot hold it: the start tag is passed over as ill-formed.
                 illFormed();
                 if (errorText.empty())
                     errorText =
-                        node.length > ElemPos::maxStartTagLen
+                        node.length > ElemPos::kMaxStartTagLen
                             ? pf::format(W16("Element tag at offset %d too long"), node.start)
                             : pf::format(W16("Element '%s' at offset %d nested too deeply"),
                                          node.text.c_str(), node.start);
@@ -411,7 +411,7 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
                 open.ensureSlot(++depth);
             }
         } else if (type == kEndTag) {
-            if (node.length > ElemPos::maxEndTagLen) {
+            if (node.length > ElemPos::kMaxEndTagLen) {
                 illFormed();
                 if (errorText.empty())
                     errorText =

@@ -96,7 +96,7 @@ void runCases(std::string& text, const char* tag, const std::vector<Case>& cases
         input.push_back(0); // terminated, for len -1
         const int len = c.len == kWhole ? whole : c.len;
         const int exact =
-            convert(pf::platform::codePageUtf8, c.flags, input.data(), len, nullptr, 0);
+            convert(pf::platform::kCodePageUtf8, c.flags, input.data(), len, nullptr, 0);
         std::vector<int> rooms = {0};
         for (int room : {exact, exact - 1, c.room})
             if (room > 0) rooms.push_back(room);
@@ -104,7 +104,7 @@ void runCases(std::string& text, const char* tag, const std::vector<Case>& cases
             for (int room : rooms) {
                 std::vector<Out> out(size_t(room) + 1, Out(0x55));
                 pf::platform::setLastError(kUntouched);
-                const int r = convert(pf::platform::codePageUtf8, flags, input.data(), len,
+                const int r = convert(pf::platform::kCodePageUtf8, flags, input.data(), len,
                                       room ? out.data() : nullptr, room);
                 const unsigned long err = pf::platform::lastError();
                 char head[160];
@@ -123,8 +123,8 @@ void runCases(std::string& text, const char* tag, const std::vector<Case>& cases
 inline std::string run() {
     using namespace pf::platform;
     std::string text;
-    runCases(text, "mb", kNarrow, mbErrInvalidChars, multiByteToWide);
-    runCases(text, "wc", kWide, wcErrInvalidChars, wideToMultiByte);
+    runCases(text, "mb", kNarrow, kMbErrInvalidChars, multiByteToWide);
+    runCases(text, "wc", kWide, kWcErrInvalidChars, wideToMultiByte);
     return text;
 }
 

@@ -17,10 +17,10 @@ TEST(ZvByteArrayRecord, CapacityHoldsTheRequestWithinInt) {
     for (int n : {0, 16, 40, 4064, 5000, INT_MAX - 5000, INT_MAX - 40, INT_MAX})
         EXPECT_GE(Probe::grow(n), n) << n;
     EXPECT_EQ(Probe::grow(INT_MAX - 40), INT_MAX); // worked in 64 bits and capped
-    for (int n : {0, 10, 16, 3000, pf::string::maxSize})
+    for (int n : {0, 10, 16, 3000, pf::string::kMaxSize})
         EXPECT_GE(pf::string::grow(n), n) << n;
     // A string's record, 2 bytes a unit and a header, stays within int.
-    EXPECT_LE(pf::string::grow(pf::string::maxSize), (INT_MAX - 32) / 2);
+    EXPECT_LE(pf::string::grow(pf::string::kMaxSize), (INT_MAX - 32) / 2);
     ZvByteArray a('x', 10000);
     a.resize(100); // far below half the capacity: the memory goes back
     EXPECT_LT(Probe::record(a)->capacity, 5000);

@@ -19,13 +19,13 @@ void noop() {}
 TEST(LibFrame, CleanupsRunOnceNewestFirstWithinCapacity) {
     pf::frame::CleanupList list;
     EXPECT_FALSE(list.add("null", nullptr));
-    for (int i = 0; i < pf::frame::CleanupList::capacity; ++i)
+    for (int i = 0; i < pf::frame::CleanupList::kCapacity; ++i)
         EXPECT_TRUE(list.add(i ? "later" : "first", noop));
     EXPECT_FALSE(list.add("overflow", noop));
     const auto trace = [](const char* name) { g_ran.push_back(name); };
     list.runAll(trace);
     list.runAll(trace); // a second run does nothing
-    EXPECT_EQ(g_ran.size(), size_t(pf::frame::CleanupList::capacity));
+    EXPECT_EQ(g_ran.size(), size_t(pf::frame::CleanupList::kCapacity));
     EXPECT_EQ(g_ran.front(), "later");
     EXPECT_EQ(g_ran.back(), "first");
     pf::frame::CleanupList ran; // not full, but too late to register

@@ -155,17 +155,17 @@ TEST(MarkupIndex, LargeDocumentsCrossSegments) {
 // step with the text after it.
 TEST(MarkupIndex, LimitsOfARecord) {
     MarkupProbe m;
-    const std::string startTag = "<a" + std::string(ElemPos::maxStartTagLen - 3, ' ') + ">";
+    const std::string startTag = "<a" + std::string(ElemPos::kMaxStartTagLen - 3, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W(startTag + "</a>")));
-    EXPECT_EQ(m.rec(1).StartTagLen(), ElemPos::maxStartTagLen);
-    const std::string endTag = "</a" + std::string(ElemPos::maxEndTagLen - 4, ' ') + ">";
+    EXPECT_EQ(m.rec(1).StartTagLen(), ElemPos::kMaxStartTagLen);
+    const std::string endTag = "</a" + std::string(ElemPos::kMaxEndTagLen - 4, ' ') + ">";
     EXPECT_TRUE(m.SetDoc(W("<a>" + endTag)));
-    EXPECT_EQ(m.rec(1).EndTagLen(), ElemPos::maxEndTagLen);
+    EXPECT_EQ(m.rec(1).EndTagLen(), ElemPos::kMaxEndTagLen);
     EXPECT_EQ(m.rec(1).StartTagLen(), 3);
-    const int fits = ElemPos::maxLevel + 1;
+    const int fits = ElemPos::kMaxLevel + 1;
     EXPECT_TRUE(m.SetDoc(W(repeat("<a>", fits) + repeat("</a>", fits))));
     EXPECT_EQ(checkIndex(m), ""); // levels grow by one down to the deepest
-    EXPECT_EQ(m.rec(fits).Level(), ElemPos::maxLevel);
+    EXPECT_EQ(m.rec(fits).Level(), ElemPos::kMaxLevel);
     EXPECT_EQ(m.rec(fits).flags, kFirst | 0xFFFF); // the level stays out of the flag bits
 
     const int kErr = CMarkup::NT_NODE_ERROR, kLone = CMarkup::NT_LONE_END_TAG;
