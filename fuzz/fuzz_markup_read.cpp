@@ -25,7 +25,8 @@ void checkCursor(const MarkupProbe& m) {
     REQUIRE(live(m, m.mainPos));
     REQUIRE(live(m, m.childPos));
     if (m.mainPos) REQUIRE(m.rec(m.mainPos).parent == m.parentPos);
-    if (m.childPos) REQUIRE(m.mainPos && m.rec(m.childPos).parent == m.mainPos);
+    if (m.childPos) REQUIRE(m.mainPos);
+    if (m.childPos) REQUIRE(m.rec(m.childPos).parent == m.mainPos);
     if (!m.nodeLength) {
         REQUIRE(!m.nodeOffset);
         REQUIRE(m.nodeType == (m.mainPos ? 1 : 0));
@@ -36,7 +37,8 @@ void checkCursor(const MarkupProbe& m) {
     const CMarkup::ElemPos& p = m.rec(m.parentPos);
     const int from = m.parentPos ? p.ContentStart() : 0;
     const int to = m.parentPos ? from + p.ContentLen() : int(m.GetDoc().size());
-    REQUIRE(m.nodeOffset >= from && m.nodeOffset + m.nodeLength <= to);
+    REQUIRE(m.nodeOffset >= from);
+    REQUIRE(m.nodeOffset + m.nodeLength <= to);
     const int next = m.mainPos ? m.rec(m.mainPos).nextSibling : p.firstChild;
     if (m.mainPos) REQUIRE(m.rec(m.mainPos).EndOffset() <= m.nodeOffset);
     if (next) REQUIRE(m.rec(next).start >= m.nodeOffset + m.nodeLength);

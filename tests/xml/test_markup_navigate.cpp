@@ -42,15 +42,18 @@ TEST(CMarkupNavigate, ChildLevelIntoAndOut) {
     CMarkup m(W16("<r><a><x>1</x><y>2</y></a><b/></r>"));
     EXPECT_FALSE(m.IntoElem());             // no main element
     EXPECT_TRUE(m.FindChildElem(W16("b"))); // r becomes the main element first
-    EXPECT_EQ(A(m.GetTagName() + m.GetChildTagName()), "rb");
+    EXPECT_EQ(A(m.GetTagName()), "r");
+    EXPECT_EQ(A(m.GetChildTagName()), "b");
     m.ResetChildPos();
     EXPECT_TRUE(m.FindChildElem());
     EXPECT_EQ(A(m.GetChildData()), ""); // a has child elements
     EXPECT_TRUE(m.IntoElem());
     EXPECT_TRUE(m.FindChildElem(W16("y")));
-    EXPECT_EQ(A(m.GetTagName() + m.GetChildData()), "a2");
+    EXPECT_EQ(A(m.GetTagName()), "a");
+    EXPECT_EQ(A(m.GetChildData()), "2");
     EXPECT_TRUE(m.OutOfElem()); // document level: r main, a child
-    EXPECT_EQ(A(m.GetTagName() + m.GetChildTagName()), "ra");
+    EXPECT_EQ(A(m.GetTagName()), "r");
+    EXPECT_EQ(A(m.GetChildTagName()), "a");
     EXPECT_FALSE(m.OutOfElem());
 
     // Inside an element without content there is no node and no main element to
