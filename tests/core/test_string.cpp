@@ -1,14 +1,12 @@
 // ZvString: sharing states, searches, edits, slices, numbers, and a model test.
 #include "core/text_views.h"
+#include "core/threads.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 TEST(ZvString, NullEmptyAndSharedStates) {
     // Copy on write and at()'s write-through are in the model test.
@@ -55,22 +53,18 @@ TEST(ZvString, SlicesShareWhenWholeAndClampOtherwise) {
     const ZvString abcd = Z(u"abcd");
     // The slice, its units, whether it is null, whether it shares abcd's record.
     const std::tuple<const char*, ZvString, const char16_t*, bool, bool> cases[] = {
+#define SLICE(call, want, null, shared) {#call, call, want, null, shared}
         // clang-format off
-        {"left(-1)", abcd.left(-1), u"abcd", false, true},
-        {"left(2)", abcd.left(2), u"ab", false, false},
-        {"left(0)", abcd.left(0), u"", false, false},
-        {"left(4)", abcd.left(4), u"abcd", false, true},
-        {"right(5)", abcd.right(5), u"abcd", false, true},
-        {"right(1)", abcd.right(1), u"d", false, false},
-        {"mid(1, -1)", abcd.mid(1, -1), u"bcd", false, false},
-        {"mid(-1, 3)", abcd.mid(-1, 3), u"ab", false, false},
-        {"mid(-5, 2)", abcd.mid(-5, 2), u"abcd", false, false},
-        {"mid(4, 1)", abcd.mid(4, 1), u"", true, false},
-        {"mid(0, 4)", abcd.mid(0, 4), u"abcd", false, true},
-        {"mid(2, 100)", abcd.mid(2, 100), u"cd", false, false},
-        {"null mid(0)", ZvString().mid(0), u"", true, false},
+        SLICE(abcd.left(-1), u"abcd", false, true), SLICE(abcd.left(2), u"ab", false, false),
+        SLICE(abcd.left(0), u"", false, false),     SLICE(abcd.left(4), u"abcd", false, true),
+        SLICE(abcd.right(5), u"abcd", false, true), SLICE(abcd.right(1), u"d", false, false),
+        SLICE(abcd.mid(1, -1), u"bcd", false, false), SLICE(abcd.mid(-1, 3), u"ab", false, false),
+        SLICE(abcd.mid(-5, 2), u"abcd", false, false), SLICE(abcd.mid(4, 1), u"", true, false),
+        SLICE(abcd.mid(0, 4), u"abcd", false, true), SLICE(abcd.mid(2, 100), u"cd", false, false),
+        SLICE(ZvString().mid(0), u"", true, false),
         // clang-format on
     };
+#undef SLICE
     for (const auto& [call, got, want, null, shared] : cases) {
         EXPECT_EQ(str(got), want) << call;
         EXPECT_EQ(got.isNull(), null) << call;
@@ -252,21 +246,14 @@ TEST(ZvString, ModelOfRandomEditsOnSharedStrings) {
 // that races shows under ThreadSanitizer, an early free under ASan.
 TEST(ZvString, CopiesAcrossThreads) {
     const ZvString shared = Z(u16(500, u's'));
-    std::atomic<bool> go{false};
-    std::vector<std::thread> threads;
-    for (char16_t t = u'0'; t < u'8'; ++t)
-        threads.emplace_back([&, t] {
-            while (!go)
-                std::this_thread::yield();
-            ZvString none, empty = Z(u"", 0);
-            EXPECT_TRUE(none.append(empty).isEmpty());
-            for (int i = 0; i < 2000; ++i) {
-                ZvString mine = shared;
-                ASSERT_EQ(str(mine.append(t)).back(), t);
-            }
-        });
-    go = true;
-    for (auto& t : threads)
-        t.join();
+    onThreads(8, [&](int t) {
+        const char16_t c = char16_t(u'0' + t);
+        ZvString none, empty = Z(u"", 0);
+        EXPECT_TRUE(none.append(empty).isEmpty());
+        for (int i = 0; i < 2000; ++i) {
+            ZvString mine = shared;
+            ASSERT_EQ(str(mine.append(c)).back(), c);
+        }
+    });
     EXPECT_EQ(str(shared), u16(500, u's'));
 }

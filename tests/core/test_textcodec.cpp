@@ -10,10 +10,6 @@
 #include <string>
 #include <tuple>
 
-#if defined(_WIN32)
-#include <windows.h> // NOMINMAX comes from the build
-#endif
-
 static const ZvTextCodec utf8(ZvTextCodec::Utf8);
 
 TEST(ZvTextCodec, ToUnicodeKeepsTheLongestCleanPrefix) {
@@ -39,7 +35,8 @@ TEST(ZvTextCodec, ToUnicodeKeepsTheLongestCleanPrefix) {
 }
 
 // Past the 4096-unit stack buffer, and with an ill-formed byte near the start of a
-// megabyte (the clean prefix is found in one pass, not one conversion per byte).
+// megabyte (the clean prefix is found in one pass, not one conversion per byte). The
+// round trip below takes the heap path both ways with longer valid text.
 TEST(ZvTextCodec, LongInputsTakeTheHeapPath) {
     // x repeated, then one character, both ways: the 4096-unit and 4096-byte
     // buffers filled exactly, and a pair or a multi-byte sequence across their edge.
@@ -63,17 +60,9 @@ TEST(ZvTextCodec, LongInputsTakeTheHeapPath) {
         EXPECT_EQ(gotNarrow.substr(std::min(from, gotNarrow.size())), narrow.substr(from))
             << "toUtf8 of " << xs << " x + " << tail16.size() << " units";
     }
-    std::string big = std::string(5000, 'x') + "\xE4\xB8\xAD";
-    EXPECT_EQ(utf8.toUnicode(big.data(), int(big.size())).size(), 5001);
-    big += "\xE4";
-    const ZvString cut = utf8.toUnicode(big.data(), int(big.size()));
-    EXPECT_EQ(str(cut).substr(4999), u"x\u4E2D");
-    std::string mega(1 << 20, 'y');
+    std::string mega(1 << 20, 'y'); // cut on the heap path
     mega[10] = '\xFF';
     EXPECT_EQ(str(utf8.toUnicode(mega.data(), int(mega.size()))), u"yyyyyyyyyy");
-    const ZvByteArray out = Z(u16(3000, u'\u4E2D')).toUtf8();
-    EXPECT_EQ(out.size(), 9000);
-    EXPECT_EQ(bytes(out).substr(8997), "\xE4\xB8\xAD");
 }
 
 TEST(ZvTextCodec, FromUnicodeRules) {
@@ -135,17 +124,6 @@ TEST(ZvFileOutputStream, WritesExactBytesAndFailsQuietly) {
     EXPECT_EQ(out.write("x", 1), 0u); // no file yet
     out.close();                      // harmless without a file
     out.open(W16("zvstream_test.bin"));
-    // The file is opened unshared on Windows: a second handle fails. Wine's
-    // runtime opens it shared all the same, and POSIX has no share modes.
-#if defined(_WIN32)
-    const bool shared =
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-#else
-    const bool shared = true;
-#endif
-    FILE* other = std::fopen("zvstream_test.bin", "rb");
-    EXPECT_EQ(other != nullptr, shared) << "a second handle on the file being written";
-    if (other) std::fclose(other);
     EXPECT_EQ(out.write("ab\0\r\n", 5), 1u); // one block of 5 bytes
     EXPECT_EQ(out.write("zz", 0), 0u);
     EXPECT_EQ(out.write("\xFF", 1), 1u);
