@@ -12,10 +12,7 @@ std::atomic<int> g_failAfter{0};
 namespace {
 void* allocate(std::size_t n) noexcept {
     ++g_allocations;
-    int left = g_failAfter.load();
-    while (left > 0 && !g_failAfter.compare_exchange_weak(left, left - 1)) {
-    }
-    if (left == 1) return nullptr;
+    if (g_failAfter > 0 && --g_failAfter == 0) return nullptr;
     return std::malloc(n ? n : 1);
 }
 void* allocateOrThrow(std::size_t n) {

@@ -93,7 +93,10 @@ namespace {
 struct Model {
     enum State { Null, StaticEmpty, Heap } state = Null;
     std::string b;
-    void splice(size_t pos, const std::string& s) { b.insert(pos, s), state = Heap; }
+    void splice(size_t pos, const std::string& s) {
+        b.insert(pos, s);
+        state = Heap;
+    }
 };
 
 void check(const ZvByteArray& a, const Model& m) {
@@ -130,39 +133,38 @@ void runModel(unsigned seed) {
         const char* const src = fromOwn ? a.constData() + from : s.data();
         auto& [other, om] = kept[size_t(r(0, 3))];
         const char c = "abc"[r(0, 2)];
-        switch (op) {
-        case 0: // one byte goes through append(char), the rest through append(s, len)
+        if (op == 0) { // one byte goes through append(char), the rest through append(s, len)
             s.size() == 1 ? a.append(s[0]) : a.append(src, int(s.size()));
             if (!s.empty()) m.splice(size_t(n), s);
-            break;
-        case 1: // prepend(s, 0) still gives the array a record of its own
-            a.prepend(src, int(s.size())), m.splice(0, s);
-            break;
-        case 2:
+        } else if (op == 1) { // prepend(s, 0) still gives the array a record of its own
+            a.prepend(src, int(s.size()));
+            m.splice(0, s);
+        } else if (op == 2) {
             a.insert(j, src, int(s.size()));
-            if (j < 0 || s.empty()) break;
-            if (j > n) m.splice(size_t(n), std::string(size_t(j - n), ' '));
-            m.splice(size_t(j), s);
-            break;
-        case 3:
+            if (j >= 0 && !s.empty()) {
+                if (j > n) m.splice(size_t(n), std::string(size_t(j - n), ' '));
+                m.splice(size_t(j), s);
+            }
+        } else if (op == 3) {
             a.remove(j, len);
-            if (j < 0 || j >= n || len < 1) break;
-            m.b.erase(size_t(j), size_t(len));
-            m.state = m.b.empty() ? Model::StaticEmpty : Model::Heap;
-            break;
-        case 4:
+            if (j >= 0 && j < n && len >= 1) {
+                m.b.erase(size_t(j), size_t(len));
+                m.state = m.b.empty() ? Model::StaticEmpty : Model::Heap;
+            }
+        } else if (op == 4) {
             a.resize(k);
-            m.b.resize(size_t(std::max(k, 0))), m.state = k > 0 ? Model::Heap : Model::StaticEmpty;
+            m.b.resize(size_t(std::max(k, 0)));
+            m.state = k > 0 ? Model::Heap : Model::StaticEmpty;
             define(n, k);
-            break;
-        case 5: // the proxy reads 0 past the end; a write there grows the array
+        } else if (op == 5) { // the proxy reads 0 past the end; a write there grows the array
             ASSERT_EQ(char(a[i]), i >= n ? 0 : m.b[size_t(i)]) << "a[" << i << "]";
             a[i] = c;
-            m.b.resize(size_t(std::max(n, i + 1))), m.state = Model::Heap;
+            m.b.resize(size_t(std::max(n, i + 1)));
+            m.state = Model::Heap;
             define(n, i);
             m.b[size_t(i)] = c;
-            break;
-        case 6: { // left(j), right(j), mid(j, k), clamped to [0, n); mid past the end is null
+        } else if (op ==
+                   6) { // left(j), right(j), mid(j, k), clamped to [0, n); mid past the end is null
             const int which = r(0, 2), cj = std::clamp(j, 0, n);
             const ZvByteArray res = which == 0 ? a.left(j) : which == 1 ? a.right(j) : a.mid(j, k);
             const int lo = which == 1 ? n - cj : which == 2 ? cj : 0;
@@ -178,9 +180,11 @@ void runModel(unsigned seed) {
             if (whole) {
                 ASSERT_EQ(res.constData(), a.constData()); // shared, not copied
             }
-            if (r(0, 3) == 0) a = res, m = sm;
-        } break;
-        case 7: { // searches
+            if (r(0, 3) == 0) {
+                a = res;
+                m = sm;
+            }
+        } else if (op == 7) { // searches
             const int f = j < 0 ? std::max(j + n, 0) : j, lf = j < 0 ? j + n : j;
             const int nl = needle.size() == 1 ? lf : j < 0 ? n - int(needle.size()) : j;
             ASSERT_EQ(a.indexOf(c, j), f >= n ? -1 : pos(m.b.find(c, size_t(f))));
@@ -189,22 +193,21 @@ void runModel(unsigned seed) {
             const bool beyond = nl < 0 || (needle.size() != 1 && nl > n);
             ASSERT_EQ(a.lastIndexOf(needle.c_str(), j),
                       beyond ? -1 : pos(m.b.rfind(needle, size_t(nl))));
-        } break;
-        case 8: { // a copy, now and then a null array instead
+        } else if (op == 8) { // a copy, now and then a null array instead
             const bool copy = r(0, 4);
-            other = copy ? a : ZvByteArray(), om = copy ? m : Model();
-        } break;
-        case 9:
-            a = other, m = om;
-            break;
-        case 10: { // an array joined to a null or static empty one is shared, not copied
+            other = copy ? a : ZvByteArray();
+            om = copy ? m : Model();
+        } else if (op == 9) {
+            a = other;
+            m = om;
+        } else if (op ==
+                   10) { // an array joined to a null or static empty one is shared, not copied
             const bool app = r(0, 1);
             app ? a.append(other) : a.prepend(other);
             if (m.state != Model::Heap)
                 m = om;
             else if (om.state != Model::Null)
                 m.splice(app ? size_t(n) : 0, om.b);
-        } break;
         }
         check(a, m);
         for (const auto& [copy, model] : kept)
