@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
-#include <string>
-#include <tuple>
 #include <vector>
 
 static const char* const null = nullptr;

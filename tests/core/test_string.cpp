@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <random>
-#include <string>
-#include <tuple>
 
 TEST(ZvString, NullEmptyAndSharedStates) {
     // Copy on write and at()'s write-through are in the model test.

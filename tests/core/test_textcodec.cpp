@@ -7,8 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <string>
-#include <tuple>
 
 static const ZvTextCodec utf8(ZvTextCodec::Utf8);
 

@@ -1,5 +1,6 @@
-// ZvString and ZvByteArray seen as standard strings, for the core tests. u""
-// literals and std::u16string hold char16_t on both builds.
+// ZvString and ZvByteArray seen as standard strings, for the core tests; <string>
+// and <tuple> come with it for their tables. u"" literals and std::u16string hold
+// char16_t on both builds.
 #pragma once
 
 #include <pubfunc/zvstring.h>
