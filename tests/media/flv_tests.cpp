@@ -120,6 +120,7 @@ TEST(FlvFile, UnopenableFileSwallowsWrites) {
     FlvFile writer;
     const fs::path folder = recordInto(writer, "flv-blocked");
     std::ofstream(folder) << "x";
+    EXPECT_TRUE(writer.checkValid());
     put(writer, 5, 5, true, "k", "ab");
     EXPECT_TRUE(writer.checkValid());
 }

@@ -67,6 +67,7 @@ TEST(pubfunc, SmallFunctions) {
     using Pieces = std::vector<wstring16>;
     EXPECT_EQ(split(W16("a||b"), W16("|")), (Pieces{W16("kept"), W16("a"), W16(""), W16("b")}));
     EXPECT_EQ(split(W16("a|"), W16("|")), (Pieces{W16("kept"), W16("a"), W16("")}));
+    EXPECT_EQ(split(W16(""), W16("|")), (Pieces{W16("kept"), W16("")}));
     EXPECT_EQ(split(W16("a|b"), W16("")), (Pieces{W16("kept"), W16("a|b")}));
     EXPECT_TRUE(pubfunc::hasChinese(W16("x\u4E00")));
     EXPECT_TRUE(pubfunc::hasChinese(W16("\u9FBF")));
