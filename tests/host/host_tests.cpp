@@ -3,6 +3,7 @@
 // public API, mostly through loggers of the test's own (each opens its own log);
 // the library's unload order through a second copy of it, pubfunc_probe.
 #include <pubfunc/vtqlogger.h>
+#include <pubfunc/zvglobal.h>
 
 #include "core/threads.h"
 
@@ -25,14 +26,12 @@ std::atomic<bool> g_linger{false}, g_failNew{false};
 #define dlopen(name, flags) LoadLibraryA(name)
 #define dlsym(module, name) reinterpret_cast<void*>(GetProcAddress(module, name))
 #define dlclose(module) (FreeLibrary(module) ? 0 : 1)
-using Module = HMODULE;
 const std::string kLineEnd = "\r\r\n"; // text mode turns the LF of CR LF into CR LF
 #else
 #include <clocale>
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <langinfo.h>
-using Module = void*;
 const std::string kLineEnd = "\r\n";
 
 // The process lingers after every library's clean-up once g_linger is set: an
@@ -255,15 +254,16 @@ TEST(Logger, FullDisk_Posix) {
 std::vector<std::string> g_unloaded;
 
 // One of the probe's extra exports (null when it is missing, which crashes the test).
-template <class F> F* probeFn(Module probe, const char* name) {
+template <class F, class Module> F* probeFn(Module probe, const char* name) {
     return reinterpret_cast<F*>(dlsym(probe, name));
 }
 
 // A second copy of the library, loaded and unloaded: its calls bind to its own
-// code (its first event id is 1), it records its own module handle, and at unload
-// the clean-up registered last runs first.
+// code (its first event id is 1 after the host took one), it records its own
+// module handle, and at unload the clean-up registered last runs first.
 TEST(Frame, LoadAndUnloadASecondCopy) {
-    Module probe = dlopen(PUBFUNC_PROBE, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_EQ(genEventId(), 1u) << "a fresh process's first event id";
+    const auto probe = dlopen(PUBFUNC_PROBE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(probe, nullptr);
     void* handle = nullptr;
     EXPECT_EQ(probeFn<unsigned long long(void**)>(probe, "probeIdentity")(&handle), 1u);
