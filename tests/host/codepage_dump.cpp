@@ -6,7 +6,5 @@
 #include <cstdio>
 
 int main() {
-    const std::string text = codepage_table::run();
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return 0;
+    std::fputs(codepage_table::run().c_str(), stdout);
 }

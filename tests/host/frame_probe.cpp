@@ -1,33 +1,20 @@
-// Extra exports over a copy of the library's objects, for the frame host.
+// Extra exports over a copy of the library's objects, for the frame test of
+// host_tests.
 #include "core/libframe.h"
 #include "platform/platform.h"
 
 #include <pubfunc/zvglobal.h>
 
-#if defined(_WIN32)
-#define PROBE_API extern "C" __declspec(dllexport)
-#else
-#define PROBE_API extern "C" __attribute__((visibility("default")))
-#endif
-
-namespace {
-void lateCleanup() {}
-} // namespace
-
-PROBE_API void* probeModuleHandle() {
-    return pf::platform::moduleHandle();
-}
-
-// Stands for a subsystem created on first use, after load (as the memory pool is).
-PROBE_API bool probeRegisterLate() {
-    return pf::frame::atUnload("late", lateCleanup);
-}
-
-PROBE_API void probeTraceUnload(void (*trace)(const char*)) {
-    pf::frame::setUnloadTrace(trace);
-}
-
-// The probe's own event-id counter: its copy of genEventId, not the host's.
-PROBE_API unsigned long long probeEventId() {
+// The probe's own first event id (its copy of genEventId, not the host's) and the
+// module handle it recorded.
+extern "C" PUBFUNC_API unsigned long long probeIdentity(void** moduleHandle) {
+    *moduleHandle = pf::platform::moduleHandle();
     return genEventId();
+}
+
+// Registers a clean-up as a subsystem created on first use does (the memory pool),
+// after load, and has trace watch the clean-ups as they run at unload.
+extern "C" PUBFUNC_API bool probeWatchUnload(void (*trace)(const char*)) {
+    pf::frame::setUnloadTrace(trace);
+    return pf::frame::atUnload("late", [] {});
 }

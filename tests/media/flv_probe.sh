@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# FFmpeg reads what FlvFile wrote. Two steps, run by ctest around flv_host feed:
+# FFmpeg reads what FlvFile wrote. Two steps, run by ctest around FlvClip.Feed:
 #   flv_probe.sh clip CLIP DIR    encodes the test clip unless the build tree has it,
 #                                 and empties DIR, the writer's default folder
 #   flv_probe.sh probe CLIP DIR   checks the one recording in DIR against the clip

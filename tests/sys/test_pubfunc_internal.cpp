@@ -1,104 +1,107 @@
-// pubfunc's frame-rate counters on a clock the test drives, and GetRandomNum's
-// generator.
+// The key table behind CKeyExchange, pubfunc's frame-rate counters on a clock the
+// test drives, and GetRandomNum's generator.
+#include <pubfunc/keyexchange.h>
 #include <pubfunc/pubfunc.h>
 #include <pubfunc/vtqlogger.h>
 
 #include "sys/fps_internal.h"
+#include "sys/keys_internal.h"
 #include "sys/random.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
-namespace {
+using pf::sys::kKeyTable;
 
-unsigned int g_tick = 0;
-
-// The frame-rate messages logged since the last call. The first call puts the
-// counters on the test's clock and opens the log, in a file named after the test.
-std::vector<std::string> newFpsLines() {
-    static size_t seen = 0;
-    static const std::filesystem::path path = [] {
-        pf::sys::setTickSource([] { return g_tick; });
-        const std::filesystem::path p =
-            std::filesystem::temp_directory_path() /
-            (std::string("pubfunc_fps_") +
-             testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
-        std::filesystem::remove(p);
-        const std::u16string u = p.u16string();
-        EXPECT_TRUE(VTQ::VTQLogger::Instance()->InitLog(wstring16(u.begin(), u.end()).c_str()));
-        return p;
-    }();
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        if (const size_t at = line.find("pubfunc::"); at != std::string::npos)
-            lines.push_back(line.substr(at, line.find('\r') - at));
-    lines.erase(lines.begin(), lines.begin() + long(seen));
-    seen += lines.size();
-    return lines;
-}
-
-} // namespace
-
-// Each row: the window, the counter before, the calls (tick, and what the line
-// it logs ends with, "" for none), the counter after.
-TEST(pubfunc, FrameRateWindowEdges) {
-    newFpsLines();
-    struct Row {
-        const char* what;
-        int window;
-        unsigned count, start;
-        std::vector<std::pair<unsigned, std::string>> calls;
-        unsigned countAfter, startAfter;
+// Row (from 1) with its scan code, name and virtual key, for the rows most easily
+// got wrong: '=' before '-', both Shifts, the backslash, and the keys whose names
+// repeat. Up to row 88 the other rows' scan codes follow their rows, save the keys
+// from F11 (rows 69 to 73), which follow F10 but carry higher codes. Every row goes
+// through both lookups; the second Shift answers as the first. An unknown key
+// leaves the outputs as they were; a description joins what it finds, and reuses
+// the last name found for a key it does not know.
+TEST(CKeyExchange, TableLookupsAndDescriptions) {
+    using Key = std::tuple<int, wstring16, int>;
+    const std::map<int, Key> typed = {
+        // clang-format off
+        {1, {0x01, W16("Esc"), 0x1B}}, {12, {0x0D, W16("="), 0xBB}}, {13, {0x0C, W16("-"), 0xBD}},
+        {42, {0x2A, W16("Shift"), 0x10}}, {43, {0x2B, W16("\\"), 0xDC}}, {54, {0x36, W16("Shift"), 0x10}},
+        {79, {0x4A, W16("-"), 0x6D}}, {88, {0x53, W16("."), 0x6E}}, {90, {0x9D, W16("Ctrl"), 0xA3}},
+        {92, {0xB8, W16("Alt"), 0xA5}}, {105, {0xDC, W16("Win"), 0x5C}}, {107, {0xDF, W16("Sleep"), 0x5F}},
+        // clang-format on
     };
-    // clang-format off
-    const Row rows[] = {
-        {"first call starts; the window's exact end does not log", 5000, 0, 0,
-         {{1000, ""}, {6000, ""}, {6001, "0 FPS : 2"}}, 0, 6001},
-        {"a window across the tick's wrap", 5000, 9, 0xFFFFF000u, {{904, ""}, {905, "2 FPS : 11"}}, 0, 905},
-        {"a start reset to 0 restarts", 5000, 7, 0, {{500, ""}}, 0, 500},
-        {"a start ahead of the tick ends nothing", 5000, 0, 10000, {{9000, ""}}, 1, 10000},
-        {"the average is truncated", 20000, 99, 1000, {{21001, "4 FPS : 100"}}, 0, 21001},
-        {"30 a second", 20000, 600, 1000, {{21033, "30 FPS : 601"}}, 0, 21033},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        unsigned count = row.count, start = row.start;
-        for (const auto& [tick, logged] : row.calls) {
-            g_tick = tick;
-            pf::sys::updateFps(count, start, W16("cam"), row.window);
-            const std::vector<std::string> want(
-                logged.empty() ? 0 : 1, "pubfunc::_updatePublishFPS  cam AVG_FPS : " + logged);
-            EXPECT_EQ(newFpsLines(), want) << row.what << ", tick " << tick;
+    for (int row = 1; row <= pf::sys::kKeyCount; ++row) {
+        const pf::sys::KeyEntry& key = kKeyTable[row - 1];
+        if (typed.count(row)) {
+            EXPECT_EQ(Key(key.scanCode, key.name, key.virtualKey), typed.at(row)) << "row " << row;
         }
-        EXPECT_EQ(count, row.countAfter) << row.what;
-        EXPECT_EQ(start, row.startAfter) << row.what;
+        if (!typed.count(row) && row <= 88 && (row < 69 || row > 73)) {
+            EXPECT_EQ(key.scanCode, row < 69 ? row : row - 5) << "row " << row;
+        }
+        int scan = -1;
+        wstring16 name;
+        EXPECT_TRUE(CKeyExchange::VK2DIK(key.virtualKey, scan)) << "row " << row;
+        EXPECT_EQ(scan, row == 54 ? 0x2A : key.scanCode) << "row " << row;
+        CKeyExchange::VKKeyToString_S(key.virtualKey, name);
+        EXPECT_EQ(name, key.name) << "row " << row;
+    }
+    int scan = 5;
+    EXPECT_FALSE(CKeyExchange::VK2DIK(0x07, scan));
+    EXPECT_EQ(scan, 5);
+    const std::tuple<int, int, int, const wchar16*> combos[] = {
+        // clang-format off
+        {0x11, 0x12, 0x74, W16("Ctrl + Alt + F5")}, {0x41, 0x07, 0x10, W16("A + A + Shift")},
+        {0x07, 0, 0x21, W16(" + Prior")},
+        // clang-format on
+    };
+    for (const auto& [k1, k2, k3, want] : combos) {
+        wstring16 text = W16("old");
+        CKeyExchange::GetKeysCombineDesc(k1, k2, k3, text);
+        EXPECT_EQ(text, want) << std::hex << k1 << " " << k2 << " " << k3;
     }
 }
 
-// Each stage has its own counter and window (5 or 20 seconds): the call one past the
-// window logs, the one at its end does not.
-TEST(pubfunc, FrameRateStagesAndTheirWindows) {
-    newFpsLines();
+// The clock the frame-rate counters read here.
+static unsigned int s_tick = 0;
+
+// The stages, each with its own counter and window (5 or 20 seconds), on a clock
+// that wraps past 2^32 ms inside their windows: each starts on its first call; the
+// call at a window's end does not log, the next one does; a tick behind a window's
+// start (the clock went back) ends nothing. Then one step on a counter of the
+// test's: 615 frames in 20,001 ms, 30.7 a second, logged truncated.
+TEST(pubfunc, FrameRateWindows) {
+    pf::sys::setTickSource([] { return s_tick; });
+    std::remove("pubfunc_fps.log");
+    ASSERT_TRUE(VTQ::VTQLogger::Instance()->InitLog(W16("./pubfunc_fps.log")));
     void (*const stages[])(const wstring16&) = {
         pubfunc::updatePublishSendFPS, pubfunc::updatePublishCaptureFPS,
         pubfunc::updateBeforeEncodeFPS, pubfunc::updateAfterEncodeFPS};
-    for (const unsigned tick : {1000u, 6000u, 6001u, 11001u, 21000u, 21001u}) {
-        g_tick = tick;
+    for (const unsigned elapsed : {0u, 5000u, 5001u, 20000u, 20001u, 10000u}) {
+        s_tick = 0xFFFFE000u + elapsed;
         for (int i = 0; i < 4; ++i)
             stages[i](wstring16(1, wchar16('a' + i)));
     }
-    const auto line = [](char stage, char frames) {
-        return "pubfunc::_updatePublishFPS  " + std::string(1, stage) +
-               " AVG_FPS : 0 FPS : " + frames;
-    };
-    EXPECT_EQ(newFpsLines(),
-              (std::vector<std::string>{line('c', '2'), line('d', '2'), line('c', '2'),
-                                        line('d', '2'), line('a', '5'), line('b', '5')}));
+    unsigned frames = 614, windowStart = 1000;
+    s_tick = 21001;
+    pf::sys::updateFps(frames, windowStart, W16("e"), 20000);
+    const std::string head = "pubfunc::_updatePublishFPS  ";
+    std::ifstream in("pubfunc_fps.log", std::ios::binary);
+    std::vector<std::string> got;
+    for (std::string line; std::getline(in, line);) {
+        const size_t at = line.find(head);
+        if (at != std::string::npos) line = line.substr(at + head.size());
+        got.push_back(line.substr(0, line.find('\r')));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"c AVG_FPS : 0 FPS : 2", "d AVG_FPS : 0 FPS : 2",
+                                             "c AVG_FPS : 0 FPS : 1", "d AVG_FPS : 0 FPS : 1",
+                                             "a AVG_FPS : 0 FPS : 4", "b AVG_FPS : 0 FPS : 4",
+                                             "e AVG_FPS : 30 FPS : 615"}));
 }
 
 // The same sequence as the Windows runtime's rand after srand(1).
