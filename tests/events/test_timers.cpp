@@ -1,0 +1,123 @@
+// The multimedia timer's schedule and stop, and thread timers ticking from the
+// event loop of the thread that set them.
+#include "loop.h"
+
+#include <pubfunc/multimediatimer.h>
+#include <pubfunc/wintimer.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+constexpr milliseconds kGenerous{10000};
+
+struct Ticks : sigslot::has_slots {
+    std::vector<Clock::time_point> at; // written on the timer thread, read after stop
+    std::atomic<int> count{0};
+    std::atomic<bool> stopped{false};
+    std::atomic<int> afterStop{0};
+    void on() {
+        if (stopped) ++afterStop;
+        if (at.size() < 20) at.push_back(Clock::now());
+        ++count;
+    }
+};
+
+TEST(MultimediaTimer, TicksNoEarlierThanScheduleAndNoneAfterStop) {
+    IMultimediaTimer* timer = getMultimediaTimer();
+    IMultimediaTimer* other = getMultimediaTimer();
+    ASSERT_NE(timer, nullptr);
+    Ticks ticks, otherTicks;
+    timer->timerSignal.connect(&ticks, &Ticks::on);
+    other->timerSignal.connect(&otherTicks, &Ticks::on);
+    EXPECT_FALSE(timer->start(0));
+    EXPECT_FALSE(timer->isRunning());
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(timer->start(10));
+    EXPECT_TRUE(timer->start(1000)); // keeps 10 ms: 20 ticks of 1 s would not fit the wait
+    EXPECT_TRUE(timer->isRunning());
+    const auto twenty = [&] { return ticks.count >= 20; };
+    while (!twenty() && Clock::now() - start < kGenerous)
+        std::this_thread::sleep_for(milliseconds(5));
+    timer->stop();
+    ticks.stopped = true;
+    EXPECT_FALSE(timer->isRunning());
+    ASSERT_TRUE(twenty());
+    for (size_t k = 1; k <= ticks.at.size(); ++k)
+        EXPECT_GE(ticks.at[k - 1] - start, k * milliseconds(10)) << "tick " << k;
+    // The other timer ticks on while the stopped one stays silent.
+    ASSERT_TRUE(other->start(5));
+    while (otherTicks.count < 10 && Clock::now() - start < 2 * kGenerous)
+        std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_GE(otherTicks.count, 10);
+    EXPECT_EQ(ticks.afterStop, 0);
+    other->release(); // running: release stops it first
+    timer->release();
+}
+
+struct Func : ITimerFunc {
+    std::vector<UINT_PTR> ids;
+    bool killOnTick = false;
+    void OnTimer(UINT_PTR id) override {
+        ids.push_back(id);
+        if (killOnTick) CWinTimer::KillTimer(id);
+    }
+};
+
+// Three timers: no tick before the loop runs; the killed middle one never ticks;
+// one kills itself from its tick; each tick carries its own timer's identifier.
+TEST(WinTimer, TicksFromTheLoopRoutedByIdentifier) {
+    Func a, b, c;
+    c.killOnTick = true;
+    const UINT_PTR ids[] = {CWinTimer::SetTimer(10, &a), CWinTimer::SetTimer(10, &b),
+                            CWinTimer::SetTimer(1, &c)};
+    for (UINT_PTR id : ids)
+        ASSERT_NE(id, 0u);
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(a.ids.empty()) << "ticked without the loop";
+    CWinTimer::KillTimer(ids[1]);
+    CWinTimer::KillTimer(0);
+    EXPECT_TRUE(pumpUntil([&] { return a.ids.size() >= 3 && !c.ids.empty(); }, kGenerous));
+    CWinTimer::KillTimer(ids[0]);
+    const size_t ticked = a.ids.size();
+    pumpFor(milliseconds(60));
+    EXPECT_EQ(a.ids.size(), ticked) << "ticked after KillTimer";
+    EXPECT_EQ(a.ids, std::vector<UINT_PTR>(ticked, ids[0]));
+    EXPECT_TRUE(b.ids.empty());
+    EXPECT_EQ(c.ids, std::vector<UINT_PTR>{ids[2]});
+}
+
+struct Watcher : ISingleTimerFunc {
+    std::vector<UINT_PTR> ids;
+    void OnTimer(UINT_PTR id) override { ids.push_back(id); }
+};
+CSingleTimer g_single;
+
+void CALLBACK forward(HWND, UINT, UINT_PTR id, DWORD) {
+    g_single.OnTimer(id);
+}
+
+TEST(SingleTimer, HostProcedureForwardsToTheLastWatcher) {
+    Watcher first, second;
+    g_single.watch(&first);
+    g_single.watch(&second);
+    const UINT_PTR id = g_single.SetTimer(10, forward);
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(pumpUntil([&] { return !second.ids.empty(); }, kGenerous));
+    g_single.KillTimer(id);
+    g_single.revoke();
+    g_single.OnTimer(id);
+    pumpFor(milliseconds(40));
+    EXPECT_TRUE(first.ids.empty());
+    EXPECT_EQ(second.ids, std::vector<UINT_PTR>(second.ids.size(), id));
+    EXPECT_EQ(second.ids.size(), 1u) << "ticked after KillTimer or revoke";
+}
+
+} // namespace
