@@ -279,8 +279,9 @@ public:
 private:
     // The emitter: calls the receiver while its cell still names it.
     static void call(_connection_base* c, A... args) {
-        _connection* self = static_cast<_connection*>(c);
-        if (has_slots* dest = self->getdest()) (static_cast<R*>(dest)->*self->method)(args...);
+        const _connection& self = *static_cast<_connection*>(c);
+        const method_type m = self.method;
+        if (has_slots* dest = self.getdest()) (static_cast<R*>(dest)->*m)(args...);
     }
     method_type method;
 };
