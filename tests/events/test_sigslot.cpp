@@ -43,10 +43,10 @@ const Case kCases[] = {
          Named a(&log, "a"), b(&log, "b");
          s.connect(&a, &Named::on);
          s.connect(&b, &Named::on);
-         s.connect(&a, &Named::on);
+         s.connect(&b, &Named::on);
          s.emit();
      },
-     "aba"},
+     "abb"},
     {"a destroyed receiver is not called and its connection is purged",
      [](std::string& log) {
          Signal s;

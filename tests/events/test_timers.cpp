@@ -39,11 +39,24 @@ struct Ticks : sigslot::has_slots {
     }
 };
 
+// Connected first, it holds each tick in progress for a while, so that stop can
+// land in the middle of one: the receivers after it must not be called once stop
+// has returned.
+struct Slow : sigslot::has_slots {
+    std::atomic<int> entered{0};
+    void on() {
+        ++entered;
+        std::this_thread::sleep_for(milliseconds(8));
+    }
+};
+
 TEST(MultimediaTimer, TicksNoEarlierThanScheduleAndNoneAfterStop) {
     IMultimediaTimer* timer = getMultimediaTimer();
     IMultimediaTimer* other = getMultimediaTimer();
     ASSERT_NE(timer, nullptr);
+    Slow slow;
     Ticks ticks, otherTicks;
+    timer->timerSignal.connect(&slow, &Slow::on);
     timer->timerSignal.connect(&ticks, &Ticks::on);
     other->timerSignal.connect(&otherTicks, &Ticks::on);
     EXPECT_FALSE(timer->start(0));
@@ -55,6 +68,8 @@ TEST(MultimediaTimer, TicksNoEarlierThanScheduleAndNoneAfterStop) {
     const auto twenty = [&] { return ticks.count >= 20; };
     while (!twenty() && Clock::now() - start < kGenerous)
         std::this_thread::sleep_for(milliseconds(5));
+    for (const int entered = slow.entered; slow.entered == entered;) // a tick has begun
+        std::this_thread::sleep_for(milliseconds(1));
     timer->stop();
     ticks.stopped = true;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
