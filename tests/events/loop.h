@@ -17,11 +17,8 @@ template <class F> bool pumpUntil(F done, std::chrono::milliseconds timeout) {
     while (!done() && std::chrono::steady_clock::now() < end) {
 #if defined(_WIN32)
         MSG msg;
-        bool any = false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-            any = true;
-        }
+        const bool any = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+        if (any) DispatchMessageW(&msg);
 #else
         const bool any = g_main_context_iteration(g_main_context_get_thread_default(), FALSE);
 #endif

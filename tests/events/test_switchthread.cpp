@@ -7,17 +7,26 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// Counts per event, indexed by the event's number.
-struct Tally {
-    explicit Tally(int n)
-        : delivered(new std::atomic<int>[n]()), released(new std::atomic<int>[n]()) {}
-    std::unique_ptr<std::atomic<int>[]> delivered, released;
+// The receiver, with counts per event number.
+struct Tally : sigslot::has_slots {
+    explicit Tally(int n) : delivered(n), released(n) {}
+    std::vector<std::atomic<int>> delivered, released;
+    std::vector<int> lastSeq = std::vector<int>(8, -1);
+    std::thread::id home = std::this_thread::get_id();
+    int wrongThread = 0, outOfOrder = 0, total = 0;
+    ISwitchThread* releaseAt = nullptr; // released by the receiver at event 3
+    void on(CSwitchEvent* e);
+    static int notOnce(const std::vector<std::atomic<int>>& counts) {
+        int wrong = 0;
+        for (const auto& c : counts)
+            wrong += c != 1;
+        return wrong;
+    }
 };
 
 struct Event : CSwitchEvent {
@@ -31,56 +40,40 @@ struct Event : CSwitchEvent {
     int number, worker, seq;
 };
 
-struct Receiver : sigslot::has_slots {
-    Tally* tally = nullptr;
-    std::thread::id home = std::this_thread::get_id();
-    std::vector<int> lastSeq = std::vector<int>(8, -1);
-    int wrongThread = 0, outOfOrder = 0, total = 0;
-    ISwitchThread* releaseAt = nullptr; // released by the receiver at event 3
-    void on(CSwitchEvent* e) {
-        Event* ev = static_cast<Event*>(e);
-        ++tally->delivered[ev->number];
-        ++total;
-        wrongThread += std::this_thread::get_id() != home;
-        outOfOrder += ev->seq != lastSeq[ev->worker] + 1;
-        lastSeq[ev->worker] = ev->seq;
-        if (releaseAt && ev->number == 3) releaseAt->release();
-    }
-};
-
-int countNot(const std::unique_ptr<std::atomic<int>[]>& counts, int n, int want) {
-    int wrong = 0;
-    for (int i = 0; i < n; ++i)
-        wrong += counts[i] != want;
-    return wrong;
+void Tally::on(CSwitchEvent* e) {
+    Event* ev = static_cast<Event*>(e);
+    ++delivered[ev->number];
+    ++total;
+    wrongThread += std::this_thread::get_id() != home;
+    outOfOrder += ev->seq != lastSeq[ev->worker] + 1;
+    lastSeq[ev->worker] = ev->seq;
+    if (releaseAt && ev->number == 3) releaseAt->release();
 }
 
 TEST(ThreadSwitch, WorkerEventsArriveOnceInOrderOnTheHomeThread) {
-    constexpr int kWorkers = 8, kEach = 10000, kAll = kWorkers * kEach, kSilent = 100;
-    Tally tally(kAll + kSilent);
+    constexpr int kWorkers = 8, kEach = 10000, kAll = kWorkers * kEach;
+    Tally tally(kAll), unheard(100);
     ISwitchThread* sw = getSwitchThread();
     ISwitchThread* silent = getSwitchThread(); // no receivers
     ASSERT_NE(sw, nullptr);
-    Receiver r;
-    r.tally = &tally;
-    sw->eventSignal.connect(&r, &Receiver::on);
+    sw->eventSignal.connect(&tally, &Tally::on);
     std::vector<std::thread> workers;
     for (int w = 0; w < kWorkers; ++w)
         workers.emplace_back([&, w] {
             for (int i = 0; i < kEach; ++i)
                 sw->postEvent(new Event(&tally, w * kEach + i, w, i));
         });
-    for (int i = 0; i < kSilent; ++i)
-        silent->postEvent(new Event(&tally, kAll + i, 0, 0));
-    EXPECT_TRUE(pumpUntil([&] { return r.total >= kAll; }, std::chrono::seconds(120)));
+    for (int i = 0; i < 100; ++i)
+        silent->postEvent(new Event(&unheard, i, 0, i));
+    EXPECT_TRUE(pumpUntil([&] { return tally.total >= kAll; }, std::chrono::seconds(120)));
     for (auto& t : workers)
         t.join();
     pumpFor(std::chrono::milliseconds(20));
-    EXPECT_EQ(r.total, kAll);
-    EXPECT_EQ(countNot(tally.delivered, kAll, 1), 0);
-    EXPECT_EQ(countNot(tally.released, kAll + kSilent, 1), 0);
-    EXPECT_EQ(r.wrongThread, 0);
-    EXPECT_EQ(r.outOfOrder, 0);
+    EXPECT_EQ(Tally::notOnce(tally.delivered), 0);
+    EXPECT_EQ(Tally::notOnce(tally.released), 0);
+    EXPECT_EQ(Tally::notOnce(unheard.released), 0);
+    EXPECT_EQ(tally.wrongThread, 0);
+    EXPECT_EQ(tally.outOfOrder, 0);
     sw->release();
     silent->release();
 }
@@ -88,32 +81,25 @@ TEST(ThreadSwitch, WorkerEventsArriveOnceInOrderOnTheHomeThread) {
 // Released with events queued, and released by a receiver in the middle of a
 // delivery: every event is released once, none after release is delivered.
 TEST(ThreadSwitch, ReleaseWithEventsQueuedReleasesEachOnce) {
-    constexpr int kQueued = 1000, kMid = 10;
-    Tally tally(kQueued);
-    Receiver r;
-    r.tally = &tally;
+    Tally queued(1000), mid(10);
     ISwitchThread* sw = getSwitchThread();
-    sw->eventSignal.connect(&r, &Receiver::on);
+    sw->eventSignal.connect(&queued, &Tally::on);
     std::thread worker([&] {
-        for (int i = 0; i < kQueued; ++i)
-            sw->postEvent(new Event(&tally, i, 0, i));
+        for (int i = 0; i < 1000; ++i)
+            sw->postEvent(new Event(&queued, i, 0, i));
     });
     worker.join();
     sw->release();
-    EXPECT_EQ(r.total, 0);
-    EXPECT_EQ(countNot(tally.released, kQueued, 1), 0);
+    EXPECT_EQ(queued.total, 0);
+    EXPECT_EQ(Tally::notOnce(queued.released), 0);
 
-    Tally midTally(kMid);
-    r.tally = &midTally;
-    r.total = 0;
-    ISwitchThread* mid = getSwitchThread();
-    mid->eventSignal.connect(&r, &Receiver::on);
-    r.releaseAt = mid;
-    for (int i = 0; i < kMid; ++i)
-        mid->postEvent(new Event(&midTally, i, 1, i));
+    mid.releaseAt = getSwitchThread();
+    mid.releaseAt->eventSignal.connect(&mid, &Tally::on);
+    for (int i = 0; i < 10; ++i)
+        mid.releaseAt->postEvent(new Event(&mid, i, 1, i));
     pumpFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(r.total, 4) << "delivered after the switch was released";
-    EXPECT_EQ(countNot(midTally.released, kMid, 1), 0);
+    EXPECT_EQ(mid.total, 4) << "delivered after the switch was released";
+    EXPECT_EQ(Tally::notOnce(mid.released), 0);
 }
 
 } // namespace

@@ -29,46 +29,36 @@ constexpr milliseconds kSystemGrain{0};
 
 struct Ticks : sigslot::has_slots {
     std::vector<Clock::time_point> at; // written on the timer thread, read after stop
-    std::atomic<int> count{0};
+    std::atomic<int> count{0}, entered{0}, afterStop{0};
     std::atomic<bool> stopped{false};
-    std::atomic<int> afterStop{0};
+    // Connected first, it holds each tick in progress for a while, so that stop
+    // can land in the middle of one.
+    void slow() {
+        ++entered;
+        std::this_thread::sleep_for(milliseconds(8));
+    }
     void on() {
-        if (stopped) ++afterStop;
+        afterStop += stopped;
         if (at.size() < 20) at.push_back(Clock::now());
         ++count;
     }
 };
 
-// Connected first, it holds each tick in progress for a while, so that stop can
-// land in the middle of one: the receivers after it must not be called once stop
-// has returned.
-struct Slow : sigslot::has_slots {
-    std::atomic<int> entered{0};
-    void on() {
-        ++entered;
-        std::this_thread::sleep_for(milliseconds(8));
-    }
-};
-
 TEST(MultimediaTimer, TicksNoEarlierThanScheduleAndNoneAfterStop) {
     IMultimediaTimer* timer = getMultimediaTimer();
-    IMultimediaTimer* other = getMultimediaTimer();
     ASSERT_NE(timer, nullptr);
-    Slow slow;
-    Ticks ticks, otherTicks;
-    timer->timerSignal.connect(&slow, &Slow::on);
+    Ticks ticks;
+    timer->timerSignal.connect(&ticks, &Ticks::slow);
     timer->timerSignal.connect(&ticks, &Ticks::on);
-    other->timerSignal.connect(&otherTicks, &Ticks::on);
     EXPECT_FALSE(timer->start(0));
     EXPECT_FALSE(timer->isRunning());
     const Clock::time_point start = Clock::now();
     ASSERT_TRUE(timer->start(10));
     EXPECT_TRUE(timer->start(1000)); // keeps 10 ms: 20 ticks of 1 s would not fit the wait
     EXPECT_TRUE(timer->isRunning());
-    const auto twenty = [&] { return ticks.count >= 20; };
-    while (!twenty() && Clock::now() - start < kGenerous)
+    while (ticks.count < 20 && Clock::now() - start < kGenerous)
         std::this_thread::sleep_for(milliseconds(5));
-    for (const int entered = slow.entered; slow.entered == entered;) // a tick has begun
+    for (const int entered = ticks.entered; ticks.entered == entered;) // a tick has begun
         std::this_thread::sleep_for(milliseconds(1));
     timer->stop();
     ticks.stopped = true;
@@ -76,25 +66,20 @@ TEST(MultimediaTimer, TicksNoEarlierThanScheduleAndNoneAfterStop) {
     std::printf("10 ms timer: %d ticks in %.3f s, %.1f per second\n", int(ticks.count), seconds,
                 ticks.count / seconds);
     EXPECT_FALSE(timer->isRunning());
-    ASSERT_TRUE(twenty());
-    for (size_t k = 1; k <= ticks.at.size(); ++k) {
-        const auto us = [](Clock::duration d) {
-            return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
-        };
+    ASSERT_EQ(ticks.at.size(), 20u);
+    const auto us = [](Clock::duration d) {
+        return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+    };
+    for (size_t k = 1; k <= 20; ++k)
         EXPECT_GE(us(ticks.at[k - 1] - start), us(k * milliseconds(10) - kSystemGrain))
             << "tick " << k;
-    }
-    // The other timer ticks on while the stopped one stays silent.
-    ASSERT_TRUE(other->start(5));
-    while (otherTicks.count < 10 && Clock::now() - start < 2 * kGenerous)
-        std::this_thread::sleep_for(milliseconds(5));
-    EXPECT_GE(otherTicks.count, 10);
+    std::this_thread::sleep_for(milliseconds(50));
     EXPECT_EQ(ticks.afterStop, 0);
-    other->release(); // running: release stops it first
     timer->release();
 }
 
-struct Func : ITimerFunc {
+// Receives CWinTimer ticks, and CSingleTimer ticks through g_single.
+struct Func : ITimerFunc, ISingleTimerFunc {
     std::vector<UINT_PTR> ids;
     bool killOnTick = false;
     void OnTimer(UINT_PTR id) override {
@@ -102,54 +87,42 @@ struct Func : ITimerFunc {
         if (killOnTick) CWinTimer::KillTimer(id);
     }
 };
-
-// Three timers: no tick before the loop runs; the killed middle one never ticks;
-// one kills itself from its tick; each tick carries its own timer's identifier.
-TEST(WinTimer, TicksFromTheLoopRoutedByIdentifier) {
-    Func a, b, c;
-    c.killOnTick = true;
-    const UINT_PTR ids[] = {CWinTimer::SetTimer(10, &a), CWinTimer::SetTimer(10, &b),
-                            CWinTimer::SetTimer(1, &c)};
-    for (UINT_PTR id : ids)
-        ASSERT_NE(id, 0u);
-    std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_TRUE(a.ids.empty()) << "ticked without the loop";
-    CWinTimer::KillTimer(ids[1]);
-    CWinTimer::KillTimer(0);
-    EXPECT_TRUE(pumpUntil([&] { return a.ids.size() >= 3 && !c.ids.empty(); }, kGenerous));
-    CWinTimer::KillTimer(ids[0]);
-    const size_t ticked = a.ids.size();
-    pumpFor(milliseconds(60));
-    EXPECT_EQ(a.ids.size(), ticked) << "ticked after KillTimer";
-    EXPECT_EQ(a.ids, std::vector<UINT_PTR>(ticked, ids[0]));
-    EXPECT_TRUE(b.ids.empty());
-    EXPECT_EQ(c.ids, std::vector<UINT_PTR>{ids[2]});
-}
-
-struct Watcher : ISingleTimerFunc {
-    std::vector<UINT_PTR> ids;
-    void OnTimer(UINT_PTR id) override { ids.push_back(id); }
-};
 CSingleTimer g_single;
 
 void CALLBACK forward(HWND, UINT, UINT_PTR id, DWORD) {
     g_single.OnTimer(id);
 }
 
-TEST(SingleTimer, HostProcedureForwardsToTheLastWatcher) {
-    Watcher first, second;
+// No tick before the loop runs; a killed timer never ticks; one kills itself from
+// its tick; each tick carries its own timer's identifier; a single timer's host
+// procedure reaches the last watcher only, and nobody after revoke.
+TEST(ThreadTimers, TickFromTheLoopRoutedByIdentifier) {
+    Func a, b, c, first, second;
+    c.killOnTick = true;
     g_single.watch(&first);
     g_single.watch(&second);
-    const UINT_PTR id = g_single.SetTimer(10, forward);
-    ASSERT_NE(id, 0u);
-    EXPECT_TRUE(pumpUntil([&] { return !second.ids.empty(); }, kGenerous));
-    g_single.KillTimer(id);
+    const UINT_PTR ids[] = {CWinTimer::SetTimer(10, &a), CWinTimer::SetTimer(10, &b),
+                            CWinTimer::SetTimer(1, &c), g_single.SetTimer(10, forward)};
+    for (UINT_PTR id : ids)
+        ASSERT_NE(id, 0u);
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(a.ids.empty()) << "ticked without the loop";
+    CWinTimer::KillTimer(ids[1]);
+    CWinTimer::KillTimer(0);
+    EXPECT_TRUE(pumpUntil(
+        [&] { return a.ids.size() >= 3 && !c.ids.empty() && !second.ids.empty(); }, kGenerous));
+    CWinTimer::KillTimer(ids[0]);
+    g_single.KillTimer(ids[3]);
     g_single.revoke();
-    g_single.OnTimer(id);
-    pumpFor(milliseconds(40));
+    g_single.OnTimer(ids[3]);
+    const size_t ticked = a.ids.size(), singleTicked = second.ids.size();
+    pumpFor(milliseconds(60));
+    EXPECT_EQ(a.ids, std::vector<UINT_PTR>(ticked, ids[0])) << "ticked after KillTimer";
+    EXPECT_TRUE(b.ids.empty());
+    EXPECT_EQ(c.ids, std::vector<UINT_PTR>{ids[2]});
     EXPECT_TRUE(first.ids.empty());
-    EXPECT_EQ(second.ids, std::vector<UINT_PTR>(second.ids.size(), id));
-    EXPECT_EQ(second.ids.size(), 1u) << "ticked after KillTimer or revoke";
+    EXPECT_EQ(second.ids, std::vector<UINT_PTR>(singleTicked, ids[3]))
+        << "after KillTimer or revoke";
 }
 
 } // namespace
