@@ -10,6 +10,7 @@ packages=(
     googletest libbenchmark-dev libspdlog-dev
     libclang-rt-14-dev libpugixml-dev shared-mime-info
     ffmpeg locales
+    libglib2.0-dev libsigc++-3.0-dev
 )
 
 missing=()

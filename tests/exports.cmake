@@ -20,14 +20,18 @@ set(required _Z8zvMallocy _Z9zvReallocPvy _Z6zvFreePv _Z10genEventIdv _Z12isEqua
     _ZN7CMarkupC1Ev _ZN7CMarkup10x_ParseDocEv _ZN7CMarkup8PosArray7ReleaseEv
     _ZN7CMarkup11SavedPosMap4HashEPKw
     _ZN7FlvFileC1Ev _ZN7FlvFile10checkValidEv _ZN7pubfunc12GetRandomNumEjj
-    _ZN12CKeyExchange6VK2DIKEiRi)
+    _ZN12CKeyExchange6VK2DIKEiRi
+    _Z18getMultimediaTimerv _Z15getSwitchThreadv _ZN7sigslot9has_slotsC1Ev
+    _ZN7sigslot9has_slots14disconnect_allEv _ZN7sigslot20multi_threaded_local4lockEv
+    _ZN9CWinTimer8SetTimerEjP10ITimerFunc _ZN9CWinTimer9KillTimerEy)
 if(NOT WINDOWS)
-    # size_t is unsigned long there, and the wide character char16_t.
+    # size_t and UINT_PTR are unsigned long there, and the wide character char16_t.
     string(REPLACE "zvMallocy" "zvMallocm" required "${required}")
     string(REPLACE "zvReallocPvy" "zvReallocPvm" required "${required}")
     string(REPLACE "mp_allocy" "mp_allocm" required "${required}")
     string(REPLACE "mp_reallocPvy" "mp_reallocPvm" required "${required}")
     string(REPLACE "PKw" "PKDs" required "${required}")
+    string(REPLACE "KillTimerEy" "KillTimerEm" required "${required}")
 endif()
 foreach(name IN LISTS required)
     if(NOT dump MATCHES "[ \t]${name}[\r\n]")

@@ -11,3 +11,7 @@
 #include <pubfunc/flvfile.h>
 #include <pubfunc/pubfunc.h>
 #include <pubfunc/keyexchange.h>
+#include <pubfunc/sigslot.h>
+#include <pubfunc/multimediatimer.h>
+#include <pubfunc/wintimer.h>
+#include <pubfunc/switchthread.h>

@@ -31,3 +31,21 @@ typedef std::u16string wstring16;
 #define W16(s) PUBFUNC_W16_(s)
 
 static_assert(sizeof(wchar16) == 2, "wide characters are 16-bit UTF-16 units");
+
+// The Win32 types that the timer, thread-switch and system-utility interfaces use.
+// On Windows <windows.h> declares them (the headers that need them include it);
+// elsewhere they are plain aliases of the same width: handles are pointers,
+// integers keep their Windows sizes (DWORD is 32 bits, UINT_PTR pointer-sized).
+#if !defined(_WIN32)
+#include <cstdint>
+typedef void* HANDLE;
+typedef void* HWND;
+typedef void* HINSTANCE;
+typedef void* HMODULE;
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef std::uint32_t DWORD;
+typedef std::uintptr_t UINT_PTR;
+#define CALLBACK
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+#endif

@@ -10,6 +10,7 @@
 // logger, registered first, goes last.
 #include "core/libframe.h"
 #include "diag/logger_internal.h"
+#include "events/wintimer_internal.h"
 #include "platform/platform.h"
 
 #include <mutex>
@@ -71,8 +72,13 @@ struct LibraryFrame {
         // 2. The byte array's shared_null and shared_empty records need no step: they
         //    are constant-initialised (core/zvbytearray.cpp), so they are in place
         //    before any initialiser of the library runs, and never destroyed.
-        // Later subsystems add their load steps here, in this order: CPU-usage
-        // object, window-timer lock and registry.
+        // 3. The CPU-usage object goes here.
+        // 4. The window timers' lock, then their table; at unload the table goes
+        //    first, then the lock.
+        wintimer::createLock();
+        atUnload("window-timer lock", wintimer::destroyLock);
+        wintimer::createTable();
+        atUnload("window-timer table", wintimer::destroyTable);
 
         // Last, as the entry routine does: remember which module we are.
         platform::onLibraryLoaded();
