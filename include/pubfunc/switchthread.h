@@ -36,7 +36,7 @@ public:
 };
 
 // The state behind a switch: the home thread's transport (a message-only window
-// on Windows, a source on the home thread's GLib context elsewhere) and the queue.
+// on Windows, a source on the home thread's GLib context elsewhere).
 struct SwitchWindow;
 
 // The implementation behind getSwitchThread.
@@ -49,9 +49,9 @@ public:
 
     SwitchWindow* window; // owned
 
-    // Delivers the events queued when it is called, one at a time; returns false
-    // when a receiver released the switch (the object is gone).
-    bool deliver();
+    // On the home thread: emits eventSignal with event, then releases it; returns
+    // false when a receiver released the switch (the object is gone).
+    bool deliver(CSwitchEvent* event);
 };
 
 // A new switch whose home thread is the calling thread (null only when memory runs

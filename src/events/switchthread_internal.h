@@ -15,29 +15,34 @@ struct DeliveryFrame {
 };
 
 struct SwitchWindow {
-    // The transport: the message window (HWND) and its previous window procedure
-    // on Windows; the GLib source and its context elsewhere. Null when it could not
-    // be set up.
-    void* handle = nullptr;
-    void* previous = nullptr;
-
+    // Windows: the message window and the window procedure it had before the
+    // switch took it over. Elsewhere: the GLib source and its context. hwnd is null
+    // when the transport could not be set up.
+    void* hwnd = nullptr;
+    void* oldProc = nullptr;
+    DeliveryFrame* frames = nullptr; // home thread only
+#if !defined(_WIN32)
+    // Events wait here in posting order until the context dispatches them; GLib
+    // only wakes the context, so every hand-over goes through the library's lock.
+    // (On Windows the home thread's message queue holds them.)
     ZvCriticalSection lock;
     std::deque<CSwitchEvent*> queue; // under lock
-    bool wakePending = false;        // under lock: a wake-up is on its way
-    DeliveryFrame* frames = nullptr; // home thread only
+#endif
 };
 
 namespace pf {
 namespace switchwin {
 
-// The switch's transport, on the home thread; sets w.handle when it succeeds.
+// The switch's transport, on the home thread; sets w.hwnd when it succeeds.
 void open(CSwitchThread* owner, SwitchWindow& w);
+// Ends the transport on the home thread and releases every event posted to it
+// and not delivered, each once.
 void close(SwitchWindow& w);
 // Whether the transport exists (any thread).
 bool isOpen(const SwitchWindow& w);
-// Makes the home thread call owner->deliver() soon (any thread); false when the
-// platform refused.
-bool wake(SwitchWindow& w);
+// Hands event to the home thread (any thread); false when the platform refused
+// it, and the caller still owns it.
+bool post(SwitchWindow& w, CSwitchEvent* event);
 
 } // namespace switchwin
 } // namespace pf

@@ -6,6 +6,8 @@
 
 #include <glib.h>
 
+#include <new>
+
 namespace {
 
 struct SwitchSource {
@@ -28,9 +30,27 @@ gboolean check(GSource* source) {
     return queued(source);
 }
 
+// Delivers only what was queued on entry, so that threads that keep posting cannot
+// hold the home thread's loop here.
 gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
-    reinterpret_cast<SwitchSource*>(source)->owner->deliver();
-    return G_SOURCE_CONTINUE; // a switch released during delivery destroyed the source
+    CSwitchThread* owner = reinterpret_cast<SwitchSource*>(source)->owner;
+    SwitchWindow& w = *owner->window;
+    size_t count;
+    {
+        ZvCSLocker locker(&w.lock);
+        count = w.queue.size();
+    }
+    for (; count > 0; --count) {
+        CSwitchEvent* event;
+        {
+            ZvCSLocker locker(&w.lock);
+            if (w.queue.empty()) break;
+            event = w.queue.front();
+            w.queue.pop_front();
+        }
+        if (!owner->deliver(event)) break; // the switch is gone, and it destroyed the source
+    }
+    return G_SOURCE_CONTINUE;
 }
 
 GSourceFuncs s_funcs = {prepare, check, dispatch, nullptr, nullptr, nullptr};
@@ -45,26 +65,42 @@ void open(CSwitchThread* owner, SwitchWindow& w) {
     reinterpret_cast<SwitchSource*>(source)->owner = owner;
     GMainContext* context = g_main_context_ref_thread_default();
     g_source_attach(source, context);
-    w.previous = context; // our reference
-    w.handle = source;    // our reference
+    w.oldProc = context; // our reference
+    w.hwnd = source;     // our reference
 }
 
 void close(SwitchWindow& w) {
-    if (!w.handle) return;
-    GSource* source = static_cast<GSource*>(w.handle);
-    g_source_destroy(source);
-    g_source_unref(source);
-    g_main_context_unref(static_cast<GMainContext*>(w.previous));
-    w.handle = nullptr;
-    w.previous = nullptr;
+    if (w.hwnd) {
+        GSource* source = static_cast<GSource*>(w.hwnd);
+        g_source_destroy(source);
+        g_source_unref(source);
+        g_main_context_unref(static_cast<GMainContext*>(w.oldProc));
+        w.hwnd = nullptr;
+        w.oldProc = nullptr;
+    }
+    std::deque<CSwitchEvent*> left;
+    {
+        ZvCSLocker locker(&w.lock);
+        left.swap(w.queue);
+    }
+    for (CSwitchEvent* e : left)
+        e->release();
 }
 
 bool isOpen(const SwitchWindow& w) {
-    return w.handle != nullptr;
+    return w.hwnd != nullptr;
 }
 
-bool wake(SwitchWindow& w) {
-    g_main_context_wakeup(static_cast<GMainContext*>(w.previous));
+bool post(SwitchWindow& w, CSwitchEvent* event) {
+    {
+        ZvCSLocker locker(&w.lock);
+        try {
+            w.queue.push_back(event);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    g_main_context_wakeup(static_cast<GMainContext*>(w.oldProc));
     return true;
 }
 

@@ -1,5 +1,6 @@
 // The thread switch's transport on Windows: a message-only "STATIC" window of the
-// home thread, subclassed with the switch procedure, woken by message 0x401.
+// home thread, subclassed with the switch procedure; each event travels as the
+// long parameter of one message 0x401.
 #include "events/switchthread_internal.h"
 
 #include "platform/platform.h"
@@ -14,9 +15,10 @@ const UINT kSwitchMessage = WM_USER + 1; // 0x401
 LRESULT CALLBACK switchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* owner = reinterpret_cast<CSwitchThread*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!owner) return DefWindowProcW(hwnd, message, wParam, lParam);
-    const WNDPROC previous = reinterpret_cast<WNDPROC>(owner->window->previous);
-    if (message == kSwitchMessage && !owner->deliver()) return 0; // the switch is gone
-    return CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    const WNDPROC oldProc = reinterpret_cast<WNDPROC>(owner->window->oldProc);
+    if (message == kSwitchMessage && !owner->deliver(reinterpret_cast<CSwitchEvent*>(lParam)))
+        return 0; // a receiver released the switch, and its window is gone
+    return CallWindowProcW(oldProc, hwnd, message, wParam, lParam);
 }
 
 } // namespace
@@ -28,27 +30,32 @@ void open(CSwitchThread* owner, SwitchWindow& w) {
     HWND hwnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 static_cast<HINSTANCE>(platform::moduleHandle()), nullptr);
     if (!hwnd) return;
-    w.previous = reinterpret_cast<void*>(
+    w.oldProc = reinterpret_cast<void*>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(switchProc)));
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
-    w.handle = hwnd;
+    w.hwnd = hwnd;
 }
 
 void close(SwitchWindow& w) {
-    HWND hwnd = static_cast<HWND>(w.handle);
+    HWND hwnd = static_cast<HWND>(w.hwnd);
     if (hwnd && IsWindow(hwnd)) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        // Events posted and not yet dispatched wait in this thread's queue.
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd, kSwitchMessage, kSwitchMessage, PM_REMOVE))
+            reinterpret_cast<CSwitchEvent*>(msg.lParam)->release();
         DestroyWindow(hwnd);
     }
-    w.handle = nullptr;
+    w.hwnd = nullptr;
 }
 
 bool isOpen(const SwitchWindow& w) {
-    return w.handle && IsWindow(static_cast<HWND>(w.handle));
+    return w.hwnd && IsWindow(static_cast<HWND>(w.hwnd));
 }
 
-bool wake(SwitchWindow& w) {
-    return PostMessageW(static_cast<HWND>(w.handle), kSwitchMessage, 0, 0) != FALSE;
+bool post(SwitchWindow& w, CSwitchEvent* event) {
+    return PostMessageW(static_cast<HWND>(w.hwnd), kSwitchMessage, 0,
+                        reinterpret_cast<LPARAM>(event)) != FALSE;
 }
 
 } // namespace switchwin
