@@ -21,29 +21,29 @@ namespace {
 
 using Table = std::vector<std::pair<UINT_PTR, ITimerFunc*>>;
 
-alignas(8) unsigned char s_lock[pf::platform::kLockRecordSize];
-bool s_lockReady = false;
-alignas(Table) unsigned char s_tableStorage[sizeof(Table)];
-Table* s_table = nullptr; // under s_lock
+alignas(8) unsigned char timerTableLock[pf::platform::kLockRecordSize];
+bool timerTableLockReady = false;
+alignas(Table) unsigned char timerTableStorage[sizeof(Table)];
+Table* timerTable = nullptr; // under timerTableLock
 
 // Holds the table's lock for one scope; false (and no lock) before load or after
 // unload.
 class TableLock {
 public:
-    TableLock() : held(s_lockReady) {
-        if (held) pf::platform::lockEnter(s_lock);
+    TableLock() : held(timerTableLockReady) {
+        if (held) pf::platform::lockEnter(timerTableLock);
     }
     ~TableLock() {
-        if (held) pf::platform::lockLeave(s_lock);
+        if (held) pf::platform::lockLeave(timerTableLock);
     }
-    explicit operator bool() const { return held && s_table; }
+    explicit operator bool() const { return held && timerTable; }
 
 private:
     bool held;
 };
 
 Table::iterator find(UINT_PTR id) {
-    return std::find_if(s_table->begin(), s_table->end(),
+    return std::find_if(timerTable->begin(), timerTable->end(),
                         [id](const Table::value_type& e) { return e.first == id; });
 }
 
@@ -54,7 +54,7 @@ void CALLBACK winTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) {
         TableLock lock;
         if (!lock) return;
         auto it = find(timerId);
-        if (it != s_table->end()) func = it->second;
+        if (it != timerTable->end()) func = it->second;
     }
     if (func) func->OnTimer(timerId);
 }
@@ -65,30 +65,30 @@ namespace pf {
 namespace wintimer {
 
 void createLock() {
-    platform::lockInit(s_lock);
-    s_lockReady = true;
+    platform::lockInit(timerTableLock);
+    timerTableLockReady = true;
 }
 void destroyLock() {
-    s_lockReady = false;
-    platform::lockDestroy(s_lock);
+    timerTableLockReady = false;
+    platform::lockDestroy(timerTableLock);
 }
 void createTable() {
     TableLock lock;
-    s_table = new (s_tableStorage) Table;
+    timerTable = new (timerTableStorage) Table;
 }
 void destroyTable() {
     TableLock lock;
-    if (s_table) s_table->~Table();
-    s_table = nullptr;
+    if (timerTable) timerTable->~Table();
+    timerTable = nullptr;
 }
 
 int tableSize() {
     TableLock lock;
-    return lock ? int(s_table->size()) : 0;
+    return lock ? int(timerTable->size()) : 0;
 }
 UINT_PTR tableId(int i) {
     TableLock lock;
-    return lock && i >= 0 && i < int(s_table->size()) ? (*s_table)[i].first : 0;
+    return lock && i >= 0 && i < int(timerTable->size()) ? (*timerTable)[i].first : 0;
 }
 
 } // namespace wintimer
@@ -103,10 +103,10 @@ UINT_PTR CWinTimer::SetTimer(unsigned int elapseMs, ITimerFunc* func) {
     if (id == 0) return 0;
     auto it = find(id);
     try {
-        if (it != s_table->end())
+        if (it != timerTable->end())
             it->second = func;
         else
-            s_table->emplace_back(id, func);
+            timerTable->emplace_back(id, func);
     } catch (const std::bad_alloc&) {
         pf::threadtimer::kill(id);
         return 0;
@@ -120,7 +120,7 @@ void CWinTimer::KillTimer(UINT_PTR timerId) {
     TableLock lock;
     if (!lock) return;
     auto it = find(timerId);
-    if (it != s_table->end()) s_table->erase(it);
+    if (it != timerTable->end()) timerTable->erase(it);
 }
 
 UINT_PTR CSingleTimer::SetTimer(unsigned int elapseMs, TIMERPROC proc) {
