@@ -59,10 +59,13 @@ void CMarkup::x_Adjust(int i, int shift, bool afterPos) {
             top = elemPosArray[r].parent;
         else if (!afterPos)
             next = elemPosArray[r].firstChild;
-        // The next sibling of r, else of its nearest ancestor below the top, else the top.
-        for (int s = r; !next;) {
-            next = elemPosArray[s].nextSibling;
-            if (!next && (s = elemPosArray[s].parent) == top) next = top;
+        if (!next) {
+            // The next sibling of r, else of its nearest ancestor below the top, else
+            // the top (which may be record 0).
+            int s = r;
+            while (s != top && !elemPosArray[s].nextSibling)
+                s = elemPosArray[s].parent;
+            next = s == top ? top : elemPosArray[s].nextSibling;
         }
         r = next;
         ElemPos& e = elemPosArray[r];
