@@ -19,6 +19,7 @@ public:
     using CMarkup::nodeType;
     using CMarkup::parentPos;
     using CMarkup::x_AddElem;
+    using CMarkup::x_AddNode;
     using CMarkup::x_AddSubDoc;
     using CMarkup::x_AllocPosArray;
     using CMarkup::x_CheckSavedPos;
@@ -27,6 +28,8 @@ public:
     using CMarkup::x_GetToken;
     using CMarkup::x_ParseNode;
     using CMarkup::x_ReleaseSubDoc;
+    using CMarkup::x_SetAttrib;
+    using CMarkup::x_SetData;
     using CMarkup::x_SetPos;
 
     const ElemPos& rec(int i) const { return elemPosArray[i]; }
@@ -101,27 +104,24 @@ inline std::string checkIndex(const MarkupProbe& m, const wstring16* message = n
     return "";
 }
 
-// The first difference between the element trees of two documents, or "": record by
-// record in document order the spans, tag lengths, levels and flags, and which
-// records are whose children. Record 0's EP_DOC_ILLFORMED is the verdict of the
-// parse, which edits keep, and is not compared.
+// The first difference between the element trees of two documents, or "": the
+// records, taken breadth first, have the same spans, tag lengths, levels and flags
+// (spans nest, so that also makes the trees alike). Record 0's EP_DOC_ILLFORMED is
+// the verdict of the parse, which edits keep, and is not compared.
 inline std::string sameIndex(const MarkupProbe& a, const MarkupProbe& b) {
-    std::vector<std::pair<int, int>> todo(1, {0, 0});
-    while (!todo.empty()) {
-        const auto [i, j] = todo.back();
-        todo.pop_back();
-        const CMarkup::ElemPos &x = a.rec(i), &y = b.rec(j);
-        const int mask = i ? ~0 : ~CMarkup::EP_DOC_ILLFORMED;
-        const std::string at = " of the element at " + std::to_string(y.start);
-        if (x.start != y.start || x.length != y.length) return "span" + at;
-        if (x.tagLengths != y.tagLengths) return "tag lengths" + at;
-        if ((x.flags & mask) != (y.flags & mask)) return "level or flags" + at;
-        int c = x.firstChild, d = y.firstChild;
-        for (; c && d; c = a.rec(c).nextSibling, d = b.rec(d).nextSibling)
-            todo.push_back({c, d});
-        if (c || d) return "children" + at;
+    std::vector<int> x(1, 0), y(1, 0);
+    for (size_t k = 0; k < x.size() && k < y.size(); ++k) {
+        const CMarkup::ElemPos &e = a.rec(x[k]), &f = b.rec(y[k]);
+        const int mask = k ? ~0 : ~CMarkup::EP_DOC_ILLFORMED;
+        if (e.start != f.start || e.length != f.length || e.tagLengths != f.tagLengths ||
+            (e.flags & mask) != (f.flags & mask))
+            return "the element at " + std::to_string(f.start) + " differs";
+        for (int c = e.firstChild; c; c = a.rec(c).nextSibling)
+            x.push_back(c);
+        for (int c = f.firstChild; c; c = b.rec(c).nextSibling)
+            y.push_back(c);
     }
-    return "";
+    return x.size() == y.size() ? "" : "the element count differs";
 }
 
 // A rule a fuzz target checks: a broken one stops the run and names itself.
