@@ -345,7 +345,9 @@ public:
     bool InsertNode(int type, MCD_CSTR text) { return x_AddNode(type, text, NF_INSERT); }
     // Replaces the attribute's value or appends the attribute, on the main element
     // or the current processing instruction (the child element for the Child forms).
-    // An attribute written without a value has its name replaced by the value.
+    // An attribute written without a value has its name replaced by the value. A tag
+    // whose quotes the attribute search reads otherwise than the parser (a quote
+    // after no '=') is refused where the edit would land outside it.
     bool SetAttrib(MCD_CSTR name, MCD_CSTR value) { return x_SetAttrib(mainPos, name, value); }
     bool SetAttrib(MCD_CSTR name, int value) { return x_SetAttrib(mainPos, name, value); }
     bool AddAttrib(MCD_CSTR name, MCD_CSTR value) { return x_SetAttrib(mainPos, name, value); }
