@@ -4,7 +4,7 @@
 # name: a test that starts threads says Thread or Race in its name); then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan linux-tsan
-FUZZ_TARGETS := markup_parse markup_read
+FUZZ_TARGETS := markup_parse markup_read markup_edit
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 export LANG := C.UTF-8

@@ -7,6 +7,14 @@
 // On the real document two more pairs: Load from disk (read, UTF-8 to UTF-16 and
 // parse) against pugixml's load_file, and a walk over every element reading its
 // name and every attribute name and value against pugixml's traversal.
+//
+// Editing, where each pugixml run ends with one save to a string, since a CMarkup
+// document always is its text: a document of N items built by appending (10,000,
+// 100,000 and 1,000,000; the time per element should not grow with N), one
+// attribute set on every element of the real document, and every second element
+// removed from it (at each level, below the elements kept). Each iteration starts
+// from a fresh parse outside the timing. The counter "per elem" is the time per
+// element appended, or per element of the real document.
 #include <pubfunc/markup.h>
 #include <pubfunc/zvstring.h>
 
@@ -170,6 +178,111 @@ template <bool kPugixml> void Walk(benchmark::State& state) {
         benchmark::Counter(double(d.elements), benchmark::Counter::kIsIterationInvariantRate);
 }
 
+struct StringWriter : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
+size_t savePugi(const pugi::xml_document& x) {
+    StringWriter w;
+    x.save(w, "", pugi::format_raw);
+    return w.text.size();
+}
+
+void perElement(benchmark::State& state, double elements) {
+    state.counters["per elem"] = benchmark::Counter(
+        elements, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+template <bool kPugixml> void Append(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        if (kPugixml) {
+            pugi::xml_document x;
+            pugi::xml_node root = x.append_child("root");
+            for (int i = 0; i < n; ++i)
+                root.append_child("item").text().set("text");
+            benchmark::DoNotOptimize(savePugi(x));
+        } else {
+            CMarkup m;
+            m.AddElem(W16("root"));
+            m.IntoElem();
+            for (int i = 0; i < n; ++i)
+                m.AddElem(W16("item"), W16("text"));
+            benchmark::DoNotOptimize(m.GetDoc().size());
+        }
+    }
+    perElement(state, n);
+}
+
+void setEveryMarkup(CMarkup& m) {
+    while (m.FindElem()) {
+        m.SetAttrib(W16("edited"), W16("1"));
+        m.IntoElem();
+        setEveryMarkup(m);
+        m.OutOfElem();
+    }
+}
+void setEveryPugi(pugi::xml_node parent) {
+    for (pugi::xml_node e = parent.first_child(); e; e = e.next_sibling()) {
+        if (e.type() != pugi::node_element) continue;
+        pugi::xml_attribute a = e.attribute("edited");
+        (a ? a : e.append_attribute("edited")).set_value("1");
+        setEveryPugi(e);
+    }
+}
+
+// After a removal the sibling before it is the main element again, so the next
+// FindElem goes on with the element after the removed one.
+void removeEverySecondMarkup(CMarkup& m) {
+    for (bool drop = false; m.FindElem(); drop = !drop) {
+        if (drop) {
+            m.RemoveElem();
+            continue;
+        }
+        m.IntoElem();
+        removeEverySecondMarkup(m);
+        m.OutOfElem();
+    }
+}
+void removeEverySecondPugi(pugi::xml_node parent) {
+    bool drop = false;
+    for (pugi::xml_node e = parent.first_child(), next; e; e = next) {
+        next = e.next_sibling();
+        if (e.type() != pugi::node_element) continue;
+        if (drop)
+            parent.remove_child(e);
+        else
+            removeEverySecondPugi(e);
+        drop = !drop;
+    }
+}
+
+template <bool kPugixml>
+void EditReal(benchmark::State& state, void (*markup)(CMarkup&), void (*pugi)(pugi::xml_node)) {
+    const Doc& d = realDoc();
+    if (d.utf8.empty()) return state.SkipWithError("document missing");
+    CMarkup m;
+    pugi::xml_document x;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (kPugixml)
+            x.load_buffer(d.utf8.data(), d.utf8.size());
+        else
+            m.SetDoc(d.utf16);
+        state.ResumeTiming();
+        if (kPugixml) {
+            pugi(x);
+            benchmark::DoNotOptimize(savePugi(x));
+        } else {
+            markup(m);
+            benchmark::DoNotOptimize(m.GetDoc().size());
+        }
+    }
+    perElement(state, double(d.elements));
+}
+
 const bool registered = [] {
     const std::pair<const char*, const Doc& (*)()> docs[] = {
         {"real", realDoc}, {"wide", wideDoc}, {"deep", deepDoc}};
@@ -184,6 +297,24 @@ const bool registered = [] {
     benchmark::RegisterBenchmark("load/pugixml", LoadFile<true>)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("walk/pubfunc", Walk<false>)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("walk/pugixml", Walk<true>)->Unit(benchmark::kMillisecond);
+    for (int n : {10000, 100000, 1000000}) {
+        benchmark::RegisterBenchmark("append/pubfunc", Append<false>)
+            ->Arg(n)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("append/pugixml", Append<true>)
+            ->Arg(n)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("setattrib/pubfunc", EditReal<false>, setEveryMarkup, setEveryPugi)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("setattrib/pugixml", EditReal<true>, setEveryMarkup, setEveryPugi)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("remove/pubfunc", EditReal<false>, removeEverySecondMarkup,
+                                 removeEverySecondPugi)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("remove/pugixml", EditReal<true>, removeEverySecondMarkup,
+                                 removeEverySecondPugi)
+        ->Unit(benchmark::kMillisecond);
     return true;
 }();
 

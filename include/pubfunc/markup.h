@@ -300,6 +300,99 @@ public:
     bool Load(MCD_CSTR path);
     bool Save(MCD_CSTR path); // the document as UTF-8; GetError() holds the result
 
+    // Editing. Every edit splices the text and updates the index in place, so the
+    // index always describes the text; line breaks written are CR LF, no indentation.
+    // An edit returns true when it changed the document; false changes nothing,
+    // unless said otherwise. Only the sub-document and content operations write
+    // GetError(), with what the parse of their text met.
+    // - An edit that a record could not hold (a start tag, end tag or level past the
+    //   limits above) is refused.
+    // - A null name or value is taken as "" (an empty value writes an empty element).
+    // - Values are escaped (flags NF_WITH_REFS keeps references, NF_WITH_CDATA writes
+    //   a CDATA section); names are written as given.
+    // - The int forms write the number in decimal.
+    //
+    // New elements: a sibling after (Add) or before (Insert) the main element or the
+    // current node, or a child after or before the child position; the new element
+    // becomes the main (or child) position. Flags NF_NO_END (no end tag; refused
+    // with a value), NF_XHTML_SPACE ("<a />"), NF_NO_LINES (no line break).
+    bool AddElem(MCD_CSTR name, MCD_CSTR value = MCD_CSTR(), int flags = 0) {
+        return x_AddElem(name, value, flags);
+    }
+    bool AddElem(MCD_CSTR name, int value, int flags = 0) { return x_AddElem(name, value, flags); }
+    bool InsertElem(MCD_CSTR name, MCD_CSTR value = MCD_CSTR(), int flags = 0) {
+        return x_AddElem(name, value, flags | NF_INSERT);
+    }
+    bool InsertElem(MCD_CSTR name, int value, int flags = 0) {
+        return x_AddElem(name, value, flags | NF_INSERT);
+    }
+    bool AddChildElem(MCD_CSTR name, MCD_CSTR value = MCD_CSTR(), int flags = 0) {
+        return x_AddElem(name, value, flags | NF_CHILD);
+    }
+    bool AddChildElem(MCD_CSTR name, int value, int flags = 0) {
+        return x_AddElem(name, value, flags | NF_CHILD);
+    }
+    bool InsertChildElem(MCD_CSTR name, MCD_CSTR value = MCD_CSTR(), int flags = 0) {
+        return x_AddElem(name, value, flags | NF_INSERT | NF_CHILD);
+    }
+    bool InsertChildElem(MCD_CSTR name, int value, int flags = 0) {
+        return x_AddElem(name, value, flags | NF_INSERT | NF_CHILD);
+    }
+    // A node of a NodeTypes type after or before the current node or main element;
+    // it becomes the current node. Refused: an unknown type, a lone end tag, a CDATA
+    // text holding "]]>", and a node that would have no units (empty text).
+    bool AddNode(int type, MCD_CSTR text) { return x_AddNode(type, text, 0); }
+    bool InsertNode(int type, MCD_CSTR text) { return x_AddNode(type, text, NF_INSERT); }
+    // Replaces the attribute's value or appends the attribute, on the main element
+    // or the current processing instruction (the child element for the Child forms).
+    // An attribute written without a value has its name replaced by the value. A tag
+    // whose quotes the attribute search reads otherwise than the parser (a quote
+    // after no '=') is refused where the edit would land outside it.
+    bool SetAttrib(MCD_CSTR name, MCD_CSTR value) { return x_SetAttrib(mainPos, name, value); }
+    bool SetAttrib(MCD_CSTR name, int value) { return x_SetAttrib(mainPos, name, value); }
+    bool AddAttrib(MCD_CSTR name, MCD_CSTR value) { return x_SetAttrib(mainPos, name, value); }
+    bool AddAttrib(MCD_CSTR name, int value) { return x_SetAttrib(mainPos, name, value); }
+    bool SetChildAttrib(MCD_CSTR name, MCD_CSTR value) {
+        return childPos && x_SetAttrib(childPos, name, value);
+    }
+    bool SetChildAttrib(MCD_CSTR name, int value) {
+        return childPos && x_SetAttrib(childPos, name, value);
+    }
+    bool AddChildAttrib(MCD_CSTR name, MCD_CSTR value) { return SetChildAttrib(name, value); }
+    bool AddChildAttrib(MCD_CSTR name, int value) { return SetChildAttrib(name, value); }
+    // The whole content of the main (child) element, which must have no child
+    // elements, or the inner text of the current node; the cursor stays.
+    bool SetData(MCD_CSTR value, int flags = 0) { return x_SetData(mainPos, value, flags); }
+    bool SetData(int value) { return x_SetData(mainPos, value); }
+    bool SetChildData(MCD_CSTR value, int flags = 0) {
+        return childPos && x_SetData(childPos, value, flags);
+    }
+    bool SetChildData(int value) { return childPos && x_SetData(childPos, value); }
+
+    // Sub-documents: markup given as text, parsed and indexed. The first element and
+    // everything up to the end of the last top-level one goes in (declarations and
+    // the like around them are dropped) and the first becomes the main (child)
+    // position; true when the text was exactly one well-formed element. Otherwise
+    // the whole text goes in unchanged, without line breaks, and its elements are
+    // indexed all the same.
+    bool AddSubDoc(MCD_CSTR subDoc) { return x_AddSubDoc(subDoc, 0); }
+    bool InsertSubDoc(MCD_CSTR subDoc) { return x_AddSubDoc(subDoc, NF_INSERT); }
+    bool AddChildSubDoc(MCD_CSTR subDoc) { return x_AddSubDoc(subDoc, NF_CHILD); }
+    bool InsertChildSubDoc(MCD_CSTR subDoc) { return x_AddSubDoc(subDoc, NF_CHILD | NF_INSERT); }
+    // Replaces the main element's content with the markup given, unchanged; false
+    // when the main element is missing or a node is current, or (with the content
+    // replaced all the same) when the markup is ill-formed.
+    bool SetElemContent(MCD_CSTR content) { return x_SetElemContent(content); }
+
+    // Removal. RemoveElem and RemoveChildElem take the element with the whitespace
+    // after it (when that runs up to markup or the end) and leave the position on
+    // the sibling before it, or none; RemoveNode takes the exact span of the
+    // current node or main element and makes the node or element before it current.
+    // Names saved on removed elements are forgotten.
+    bool RemoveElem();
+    bool RemoveChildElem();
+    bool RemoveNode();
+
 protected:
     wstring16 docText;
     wstring16 errorText;
@@ -346,4 +439,28 @@ protected:
     wstring16 x_GetSubDoc(int i) const;
     wstring16 x_GetPath(int i) const; // "/r/a[2]": each level, with its rank when above 1
     static wstring16 x_GetLastError();
+
+    // Editing: the splice, the shifts that keep the records in step with it, the
+    // linking of new records and the placement of new markup.
+    void x_DocChange(int offset, int length, const wstring16& text);
+    void x_Adjust(int i, int shift, bool afterPos = false);
+    void x_AdjustForNode(int parent, int before, int shift);
+    void x_LinkElem(int parent, int before, int i);
+    int x_InsertNew(int parent, int& before, NodePos& node);
+    bool x_CanContain(int parent, bool elements) const;
+    static wstring16 x_EncodeCDATASection(MCD_CSTR text);
+    static bool x_CreateNode(wstring16& markup, int type, MCD_CSTR text);
+    bool x_AddElem(MCD_CSTR name, MCD_CSTR value, int flags);
+    bool x_AddElem(MCD_CSTR name, int value, int flags);
+    bool x_AddNode(int type, MCD_CSTR text, int flags);
+    bool x_SetAttrib(int i, MCD_CSTR name, MCD_CSTR value);
+    bool x_SetAttrib(int i, MCD_CSTR name, int value);
+    bool x_SetData(int i, MCD_CSTR value, int flags);
+    bool x_SetData(int i, int value);
+    int x_ParseScratch(int receiver, const wchar16* text);
+    bool x_AddSubDoc(MCD_CSTR subDoc, int flags);
+    bool x_SetElemContent(MCD_CSTR content);
+    int x_UnlinkElem(int i);
+    int x_RemoveElem(int i);
+    void x_RemoveNode(int parent, int& elem, int& type, int& offset, int& length);
 };

@@ -4,7 +4,7 @@
 
 #include "core/u16.h"
 
-#include <pubfunc/export.h>
+#include <pubfunc/markup.h>
 
 namespace pf {
 namespace xml {
@@ -81,6 +81,28 @@ inline int skipUntil(const wchar16* doc, int i, unsigned mask) {
         if (isIn(doc[i + 2], mask)) return i + 2;
         if (isIn(doc[i + 3], mask)) return i + 3;
     }
+}
+
+// Where a span ending at end stops when it takes the whitespace after it: past
+// that whitespace when it runs up to markup ('<') or the end of the text, else at
+// end. A removed element takes its trailing line break with it this way, and new
+// markup goes after such a run rather than before it.
+inline int endOverSpace(const wchar16* doc, int size, int end) {
+    int j = end;
+    while (j < size && isWhitespace(doc[j]))
+        ++j;
+    return j == size || doc[j] == '<' ? j : end;
+}
+
+// The node type that a node scanned inside a parent's content reads as, given the
+// scanner's result (an end tag that is not the parent's own closes nothing there; a
+// start tag with no record, an end tag too long for one, and ill-formed markup are
+// node errors).
+inline int contentNodeType(int scanned, int length) {
+    if (scanned == 0)
+        return length > CMarkup::ElemPos::kMaxEndTagLen ? CMarkup::NT_NODE_ERROR
+                                                        : CMarkup::NT_LONE_END_TAG;
+    return scanned < 0 || scanned == CMarkup::NT_ELEMENT ? CMarkup::NT_NODE_ERROR : scanned;
 }
 
 // How names are matched (end tags against start tags, attribute names, element

@@ -80,52 +80,57 @@ bool CMarkup::OutOfElem() {
 // Scans node by node from just after the current position. Elements are stepped
 // over by their records (their content is never scanned here), so the element
 // cursor stays in step with the scanner and ends as the element before the node
-// found. The parent's own end tag ends the walk.
+// found. The end of the parent's content ends the walk.
 //
 // Markup that the parse left out of the index reads as one ill-formed node, as the
 // parse treated it: a start tag with no record at its offset (too long, or nested
 // too deeply) and an end tag too long for a record. The scan goes on right after
 // it, through whatever the left-out element held, so the cursor stays in step.
+//
+// The records have the last word: a node never overlaps the next element or runs
+// past the parent's content. Edits can splice in markup that scans across them (an
+// unterminated comment in an ill-formed sub-document, a declaration given as
+// text); such a node is cut there and reads as an ill-formed one. After a parse
+// no node does.
 int CMarkup::FindNode(int nodeTypes) {
     const wchar16* const doc = docText.c_str();
-    int offset = 0;
+    const ElemPos& parent = elemPosArray[parentPos];
+    int offset;
     if (nodeType > NT_ELEMENT) {
         offset = nodeOffset + nodeLength;
     } else if (mainPos) {
         offset = elemPosArray[mainPos].EndOffset();
-    } else if (parentPos) {
-        const ElemPos& parent = elemPosArray[parentPos];
-        if (parent.IsEmptyElement()) return 0;
+    } else {
+        if (parentPos && parent.IsEmptyElement()) return 0;
         offset = parent.ContentStart();
     }
-    const int parentEndTag =
-        parentPos ? elemPosArray[parentPos].EndOffset() - elemPosArray[parentPos].EndTagLen() : -1;
+    const int contentEnd = parent.ContentStart() + parent.ContentLen();
+    const bool wantElements = !nodeTypes || (nodeTypes & NT_ELEMENT);
     int cursor = mainPos;
     TokenPos token(doc, docFlags);
     NodePos node;
     for (;;) {
-        token.next = offset;
-        int type = x_ParseNode(token, node);
-        offset = token.next;
-        if (type == -2) return 0;
-        if (type == -1) type = NT_NODE_ERROR;
-        if (type == 0) {
-            if (node.start == parentEndTag) return 0;
-            type = node.length > ElemPos::kMaxEndTagLen ? NT_NODE_ERROR : NT_LONE_END_TAG;
-        }
-        if (type == NT_ELEMENT) {
-            const int next =
-                cursor ? elemPosArray[cursor].nextSibling : elemPosArray[parentPos].firstChild;
-            if (next && elemPosArray[next].start == node.start) {
-                cursor = next;
-                if (!nodeTypes || (nodeTypes & NT_ELEMENT)) {
-                    x_SetPos(parentPos, cursor, 0);
-                    return NT_ELEMENT;
-                }
-                offset = elemPosArray[cursor].EndOffset();
-                continue;
+        const int next = cursor ? elemPosArray[cursor].nextSibling : parent.firstChild;
+        const int limit = next ? elemPosArray[next].start : contentEnd;
+        if (offset >= limit) {
+            if (!next) return 0;
+            cursor = next;
+            if (wantElements) {
+                x_SetPos(parentPos, cursor, 0);
+                return NT_ELEMENT;
             }
+            offset = elemPosArray[cursor].EndOffset();
+            continue;
+        }
+        token.next = offset;
+        const int scanned = x_ParseNode(token, node);
+        if (scanned == -2) return 0;
+        int type = contentNodeType(scanned, node.length);
+        offset = token.next;
+        if (offset > limit) {
             type = NT_NODE_ERROR;
+            offset = limit;
+            node.length = limit - node.start;
         }
         if (!nodeTypes || (nodeTypes & type)) {
             mainPos = cursor;
@@ -258,12 +263,8 @@ wstring16 CMarkup::x_GetElemContent(int i) const {
 wstring16 CMarkup::x_GetSubDoc(int i) const {
     if (!i) return wstring16();
     const ElemPos& e = elemPosArray[i];
-    const size_t end = size_t(e.EndOffset());
-    size_t after = end;
-    while (after < docText.size() && isWhitespace(docText[after]))
-        ++after;
-    if (after < docText.size() && docText[after] != '<') after = end;
-    return docText.substr(size_t(e.start), after - size_t(e.start));
+    const int end = endOverSpace(docText.c_str(), int(docText.size()), e.EndOffset());
+    return docText.substr(size_t(e.start), size_t(end - e.start));
 }
 
 wstring16 CMarkup::x_GetPath(int i) const {

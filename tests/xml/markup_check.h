@@ -18,6 +18,9 @@ public:
     using CMarkup::nodeOffset;
     using CMarkup::nodeType;
     using CMarkup::parentPos;
+    using CMarkup::x_AddElem;
+    using CMarkup::x_AddNode;
+    using CMarkup::x_AddSubDoc;
     using CMarkup::x_AllocPosArray;
     using CMarkup::x_CheckSavedPos;
     using CMarkup::x_FindAttrib;
@@ -25,21 +28,28 @@ public:
     using CMarkup::x_GetToken;
     using CMarkup::x_ParseNode;
     using CMarkup::x_ReleaseSubDoc;
+    using CMarkup::x_SetAttrib;
+    using CMarkup::x_SetData;
     using CMarkup::x_SetPos;
 
     const ElemPos& rec(int i) const { return elemPosArray[i]; }
     int records() const { return freePos; }
 };
 
-// The first broken rule of the index after a parse, or "" when it holds:
-// - record 0 spans the text; every record handed out is reached exactly once from it;
+// The first broken rule of the index, or "" when it holds:
+// - record 0 spans the text; every record handed out is reached exactly once from it
+//   or is released (flags exactly EP_DELETED, on the chain from deletedPos, reached
+//   from nowhere: removed elements and the scratch records of sub-documents);
 // - every child names its parent, siblings are linked both ways, the first child holds
 //   the last one as prevSibling and alone carries EP_FIRST_CHILD;
 // - an element's start tag runs from '<' to '>', its end tag (if any) from "</" to '>',
 //   siblings follow each other and children lie inside their parent's content;
-// - levels grow downwards; the well-formedness test agrees with the message.
+// - levels grow downwards;
+// - after a parse (message null) the well-formedness test agrees with the message;
+//   after edits the message is the one given, as no edit but a sub-document or
+//   element content rewrites it.
 // The walk keeps its own stack, so any depth is checked.
-inline std::string checkIndex(const MarkupProbe& m) {
+inline std::string checkIndex(const MarkupProbe& m, const wstring16* message = nullptr) {
     typedef CMarkup::ElemPos ElemPos;
     const wstring16& text = m.GetDoc();
     const int textLen = int(text.size());
@@ -69,7 +79,7 @@ inline std::string checkIndex(const MarkupProbe& m) {
             if (prev && e.prevSibling != prev) return "prevSibling broken";
             if (!e.nextSibling && m.rec(pe.firstChild).prevSibling != c)
                 return "first child does not hold the last";
-            if (e.start < last || stl < 3 || e.length < stl + etl || e.EndOffset() > to)
+            if (e.start < last || stl < 2 || e.length < stl + etl || e.EndOffset() > to)
                 return "element outside its parent's content or overlapping";
             if (text[size_t(e.start)] != '<' || text[size_t(e.start + stl - 1)] != '>')
                 return "start tag not from '<' to '>'";
@@ -82,10 +92,36 @@ inline std::string checkIndex(const MarkupProbe& m) {
             if (e.firstChild) parents.push_back(c);
         }
     }
-    if (reached != m.records() - 1) return "records handed out but not linked";
+    for (int d = m.deletedPos; d; d = m.rec(d).nextSibling, ++reached) {
+        if (d < 0 || d >= m.records() || seen[size_t(d)] || m.rec(d).flags != CMarkup::EP_DELETED)
+            return "released chain broken";
+        seen[size_t(d)] = 1;
+    }
+    if (reached != m.records() - 1) return "records handed out but neither linked nor released";
+    if (message) return m.GetError() == *message ? "" : "an edit rewrote the parse message";
     if (m.GetError().empty() != const_cast<MarkupProbe&>(m).IsWellFormed())
         return "message and well-formedness disagree";
     return "";
+}
+
+// The first difference between the element trees of two documents, or "": the
+// records, taken breadth first, have the same spans, tag lengths, levels and flags
+// (spans nest, so that also makes the trees alike). Record 0's EP_DOC_ILLFORMED is
+// the verdict of the parse, which edits keep, and is not compared.
+inline std::string sameIndex(const MarkupProbe& a, const MarkupProbe& b) {
+    std::vector<int> x(1, 0), y(1, 0);
+    for (size_t k = 0; k < x.size() && k < y.size(); ++k) {
+        const CMarkup::ElemPos &e = a.rec(x[k]), &f = b.rec(y[k]);
+        const int mask = k ? ~0 : ~CMarkup::EP_DOC_ILLFORMED;
+        if (e.start != f.start || e.length != f.length || e.tagLengths != f.tagLengths ||
+            (e.flags & mask) != (f.flags & mask))
+            return "the element at " + std::to_string(f.start) + " differs";
+        for (int c = e.firstChild; c; c = a.rec(c).nextSibling)
+            x.push_back(c);
+        for (int c = f.firstChild; c; c = b.rec(c).nextSibling)
+            y.push_back(c);
+    }
+    return x.size() == y.size() ? "" : "the element count differs";
 }
 
 // A rule a fuzz target checks: a broken one stops the run and names itself.
