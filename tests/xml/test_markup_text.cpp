@@ -58,30 +58,44 @@ TEST(CMarkupText, EscapeUnescapeAndDeclaredEncoding) {
     }
 }
 
-TEST(CMarkupText, CharacterCodec) {
-    // Both ways: a run of eight ASCII bytes, the last character of two and three bytes
-    // and the first of four.
+// Files hold UTF-8 with no byte-order mark handling. A read converts every byte up
+// to a 0 byte, counted and then filled, in place of the text it had: a mark stays as
+// U+FEFF, a byte below 0x80 inside a sequence is left for the next character, F8 and
+// above open nothing, leads are told by three bits and overlong forms pass, and a
+// sequence cut by the end is dropped. Save and Load report the counts, and Load the
+// parse message after them.
+TEST(CMarkupText, CharacterCodecAndFiles) {
+    // A run of eight ASCII bytes, the last character of two and three bytes and the
+    // first of four.
     const std::string utf8 = "<ascii/>\xDF\xBF\xEF\xBF\xBF\xF0\x90\x80\x80";
     const wstring16 utf16 = W("<ascii/>") + wstring16({0x7FF, 0xFFFF, 0xD800, 0xDC00});
-    // UTF-8 to UTF-16, counted and then filled and terminated. A byte below 0x80
-    // inside a sequence is left for the next character; F8 and above open nothing;
-    // leads are told by three bits and overlong forms pass; a sequence cut by the end
-    // is dropped; a 0 byte ends the text.
-    const std::pair<std::string, wstring16> conversions[] = {{utf8, utf16},
-                                                             {"\xC3\x28", W("?(")},
-                                                             {"\xF8\x81\x81\x81", W("?A")},
-                                                             {"\xC1\x81", W("A")},
-                                                             {"a\x82\x82", {'a', 0x82}},
-                                                             {"a\xE2\x82", W("a")},
-                                                             {"a\xE2\x82(", W("a?(")},
-                                                             {{"a\0b", 3}, W("a")}};
-    for (const auto& [bytes, units] : conversions) {
+    const std::pair<std::string, wstring16> files[] = {
+        {utf8, utf16},
+        {"\xEF\xBB\xBF<r>\xC3\xA9</r>", {0xFEFF, '<', 'r', '>', 0xE9, '<', '/', 'r', '>'}},
+        {"\xC3\x28", W("?(")},
+        {"\xF8\x81\x81\x81", W("?A")},
+        {"\xC1\x81", W("A")},
+        {"a\x82\x82", {'a', 0x82}},
+        {"a\xE2\x82", W("a")},
+        {"a\xE2\x82(", W("a?(")},
+        {{"a\0b", 3}, W("a")},
+        {"", W("")}};
+    for (const auto& [bytes, expected] : files) {
         SCOPED_TRACE(testing::PrintToString(bytes));
-        const int n = int(bytes.size());
-        wstring16 out(size_t(CMarkup::UTF8To16(nullptr, bytes.data(), n)) + 1, wchar16(0x7777));
-        CMarkup::UTF8To16(&out[0], bytes.data(), n);
-        EXPECT_EQ(out, units + wstring16(1, 0));
+        FILE* f = std::fopen("markup_read.xml", "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        wstring16 text = W("old"), result;
+        ASSERT_TRUE(CMarkup::ReadTextFile(W("markup_read.xml"), text, &result));
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(A(result), std::to_string(bytes.size()) + " bytes to " +
+                                 std::to_string(expected.size()) + " wide chars");
     }
+    std::remove("markup_read.xml");
+    wstring16 out(utf16.size() + 1, wchar16(0x7777));
+    EXPECT_EQ(CMarkup::UTF8To16(&out[0], utf8.data(), 17), 17); // the bytes consumed
+    EXPECT_EQ(out, utf16 + wstring16(1, 0));                    // and a terminator
     const char* p = utf8.c_str() + 8;
     EXPECT_EQ(CMarkup::DecodeCharUTF8(p), 0x7FF);
     EXPECT_EQ(p, utf8.c_str() + 10);
@@ -98,29 +112,6 @@ TEST(CMarkupText, CharacterCodec) {
     EXPECT_EQ(std::string(buf, 18), utf8 + "x");
     EXPECT_EQ(CMarkup::UTF16To8(buf, text.c_str(), 32), 19);
     EXPECT_EQ(std::string(buf, 20), utf8 + "b?" + std::string(1, '\0'));
-}
-
-// Files hold UTF-8 with no byte-order mark handling: a read keeps a mark as U+FEFF
-// and every unit up to a 0 byte, in place of the text it had. Save and Load report
-// the counts, and Load the parse message after them.
-TEST(CMarkupText, FilesRoundTrip) {
-    const std::pair<std::string, wstring16> files[] = {
-        {"\xEF\xBB\xBF<r>\xC3\xA9</r>", {0xFEFF, '<', 'r', '>', 0xE9, '<', '/', 'r', '>'}},
-        {std::string("<r/>\0<x/>", 9), W("<r/>")},
-        {"", W("")}};
-    for (const auto& [bytes, expected] : files) {
-        SCOPED_TRACE(testing::PrintToString(bytes));
-        FILE* f = std::fopen("markup_read.xml", "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        wstring16 text = W("old"), result;
-        ASSERT_TRUE(CMarkup::ReadTextFile(W("markup_read.xml"), text, &result));
-        EXPECT_EQ(text, expected);
-        EXPECT_EQ(A(result), std::to_string(bytes.size()) + " bytes to " +
-                                 std::to_string(expected.size()) + " wide chars");
-    }
-    std::remove("markup_read.xml");
 
     // The file's name and text take one, two, three and four bytes per character.
     const wstring16 doc = W("<r>") + wstring16({0xE9, 0x4E2D, 0xD83D, 0xDE00}) + W("&lt;</r>");
