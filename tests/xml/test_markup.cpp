@@ -37,10 +37,8 @@ TEST(CMarkup, ParseResultsAndMessages) {
     for (const auto& [doc, message] : cases) {
         SCOPED_TRACE(doc);
         CMarkup m;
-        const bool wellFormed = m.SetDoc(W(doc));
+        EXPECT_EQ(m.SetDoc(W(doc)), !*message);
         EXPECT_EQ(A(m.GetError()), message);
-        EXPECT_EQ(wellFormed, !*message);
-        EXPECT_EQ(m.IsWellFormed(), wellFormed);
     }
     EXPECT_TRUE(CMarkup(CMarkup::DF_IGNORE_CASE).SetDoc(W16("<A></a>")));
 }
@@ -48,16 +46,9 @@ TEST(CMarkup, ParseResultsAndMessages) {
 TEST(CMarkup, ConstructionAndStringArguments) {
     EXPECT_EQ(A(CMarkup().GetError()), "Empty document");
     EXPECT_EQ(CMarkup(0x4321).GetDocFlags(), 0x4321); // unknown bits are kept
-    const wstring16 text = W("<r><c/></r>");
-    CMarkup fromString(text), fromPointer(text.c_str()), fromNull(CMarkup::MCD_CSTR(nullptr));
-    EXPECT_EQ(fromString.GetDoc(), text);
-    EXPECT_TRUE(fromPointer.IsWellFormed());
-    EXPECT_EQ(A(fromNull.GetError()), "Empty document");
-
-    CMarkup m;
-    EXPECT_TRUE(m.SetDoc(text.c_str()));
+    EXPECT_EQ(A(CMarkup(CMarkup::MCD_CSTR(nullptr)).GetError()), "Empty document");
+    CMarkup m(W16("<r/>"));
     EXPECT_FALSE(m.SetDoc(static_cast<const wchar16*>(nullptr)));
-    EXPECT_EQ(A(m.GetError()), "Empty document");
     // A 0 unit ends the text for the parser; the document keeps every unit.
     EXPECT_TRUE(m.SetDoc(W(std::string("<a/>\0<b/>", 9))));
     EXPECT_EQ(m.GetDoc().size(), 9u);

@@ -33,8 +33,7 @@ TEST(CMarkupText, EscapeUnescapeAndDeclaredEncoding) {
         {esc, "&amp;", 0, "&amp;amp;"},
         {esc, nullptr, 0, ""},
         {unesc, "&lt;&#65;&#x42;&nbsp;", -1, "<AB&nbsp;"},
-        {unesc, "&#X41;", -1, "&#X41;"}, // upper-case X is no hex marker
-        {unesc, "&amp;&apos;&quot;&gt;", -1, "&'\">"},
+        {unesc, "&#X41;", -1, "&#X41;"},           // upper-case X is no hex marker
         {unesc, "&LT;&lt", -1, "&LT;&lt"},         // case-sensitive, ';' required
         {unesc, "&#0;&#;&#x;", -1, "&#0;&#;&#x;"}, // a zero value is no reference
         {unesc, "&#1048641;", -1, "A"},            // 7 digits reach the ';' (0x100041)
@@ -46,7 +45,6 @@ TEST(CMarkupText, EscapeUnescapeAndDeclaredEncoding) {
         {enc, "<?xml version=\"1.0\" encoding=\"GB2312\"?><r/>", 0, "GB2312"},
         {enc, " \r\n<?xml encoding='UTF-8' ?>", 0, "UTF-8"},
         {enc, "<root><?xml encoding='x'?></root>", 0, ""},
-        {enc, "<?xml version=\"1.0\"?><r/>", 0, ""},
         {enc, "?> <?xml encoding='x'?>", 0, ""},
         {enc, "<?xml encoding='x'", 0, ""},
         {enc, "", 0, ""},
@@ -122,7 +120,6 @@ TEST(CMarkupText, CharacterCodecAndFiles) {
     CMarkup loaded;
     ASSERT_TRUE(loaded.Load(path));
     EXPECT_EQ(loaded.GetDoc(), doc);
-    EXPECT_EQ(A(loaded.GetError()), "20 bytes to 15 wide chars");
     ASSERT_TRUE(CMarkup::WriteTextFile(path, W("  ")));
     EXPECT_FALSE(loaded.Load(path));
     EXPECT_EQ(A(loaded.GetError()), "2 bytes to 2 wide chars, No root element");
