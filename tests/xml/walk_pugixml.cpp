@@ -89,14 +89,14 @@ std::string element(std::mt19937& rng, int depth) {
     return doc + "</" + name + ">";
 }
 
+const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--head-->";
+
 } // namespace
 
 TEST(CMarkupWalk, DocumentsReadAsPugixmlReadsThem_Posix) {
     std::mt19937 rng(20261206);
     for (int i = 0; i < 300; ++i) {
-        const std::string doc =
-            (rng() % 2 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--head-->" : "") +
-            element(rng, 0);
+        const std::string doc = (rng() % 2 ? kHead : "") + element(rng, 0);
         SCOPED_TRACE(doc);
         pugi::xml_document x;
         ASSERT_TRUE(
