@@ -56,9 +56,7 @@ TEST(CMarkupNavigate, ElementCursor) {
     EXPECT_FALSE(m.FindElem(W16("A")));
     EXPECT_TRUE(into("<r><a/></r>", CMarkup::DF_IGNORE_CASE).FindElem(W16("A")));
 
-    CMarkup leaf = into("<r><e/>t</r>");
-    ASSERT_TRUE(leaf.FindElem());
-    ASSERT_TRUE(leaf.IntoElem());
+    CMarkup leaf = into("<e/><x/>t");
     EXPECT_EQ(leaf.FindNode(), 0);
     EXPECT_FALSE(leaf.FindChildElem());
 
@@ -124,15 +122,14 @@ TEST(CMarkupNavigate, FindNodeVisitsEveryNodeOfTheParentOnce) {
 // take a numeric reference whose ';' lies past its text node; with no main element
 // there is no data, whatever the text holds.
 TEST(CMarkupNavigate, RawMarkupAndData) {
-    CMarkup m(W16("<a b='1'><c k='v'/>  <d/></a>\r\n"));
+    CMarkup m(W16("<a b='1'><c k='v'/>  <d/> x</a>\r\n"));
     ASSERT_TRUE(m.FindChildElem());
     EXPECT_EQ(A(m.GetAttrib(nullptr)), "");
     EXPECT_EQ(m.GetSubDoc(), m.GetDoc());
     EXPECT_EQ(A(m.GetChildSubDoc()), "<c k='v'/>  ");
     EXPECT_EQ(A(m.GetChildAttrib(W16("k"))), "v");
-    CMarkup text = into("<r><a/> x</r>");
-    ASSERT_TRUE(text.FindElem());
-    EXPECT_EQ(A(text.GetSubDoc()), "<a/>");
+    ASSERT_TRUE(m.FindChildElem());
+    EXPECT_EQ(A(m.GetChildSubDoc()), "<d/>"); // text follows
 
     CMarkup data(W16("<r>x<!--c-->y&#6<!--;--> <![CDATA[<z>]]></r>"));
     ASSERT_TRUE(data.FindElem());

@@ -14,9 +14,7 @@
 TEST(CMarkupText, EscapeUnescapeAndDeclaredEncoding) {
     typedef wstring16 (*Service)(CMarkup::MCD_CSTR, int);
     const Service esc = CMarkup::EscapeText, unesc = CMarkup::UnescapeText;
-    const Service enc = [](CMarkup::MCD_CSTR text, int) {
-        return CMarkup::GetDeclaredEncoding(text);
-    };
+    const Service enc = [](auto text, int) { return CMarkup::GetDeclaredEncoding(text); };
     const int kQuotes = CMarkup::NF_ESCAPE_QUOTES, kRefs = CMarkup::NF_WITH_REFS;
     const std::tuple<Service, const char*, int, const char*> cases[] = {
         {esc, "a<b&c>d", 0, "a&lt;b&amp;c&gt;d"},
