@@ -55,6 +55,8 @@ TEST(MarkupIndex, ParseMessagesAndIndex) {
     EXPECT_TRUE(CMarkup(CMarkup::DF_IGNORE_CASE).SetDoc(W16("<A></a>")));
 }
 
+// The node scanner over each text, node after node to its end (-2), and the
+// attribute tokenizer over a tag.
 TEST(MarkupIndex, Tokenizers) {
     // Type, start, length, the name of a start tag, target or end tag or the message,
     // and flags.
@@ -120,7 +122,7 @@ TEST(MarkupIndex, Tokenizers) {
 // past the segment after the last one in use stops at its end, else the segments
 // between are never made), so records keep their indexes, and the fifth segment takes
 // a bigger segment table.
-TEST(MarkupIndex, LimitsOfARecord) {
+TEST(MarkupIndex, LimitsOfTheIndex) {
     const std::string tag = "<a" + std::string(ElemPos::kMaxStartTagLen - 3, ' ') + ">";
     const std::string end = "</a" + std::string(ElemPos::kMaxEndTagLen - 4, ' ') + ">";
     const int deep = ElemPos::kMaxLevel, kErr = CMarkup::NT_NODE_ERROR,
