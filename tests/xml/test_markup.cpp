@@ -1,66 +1,31 @@
-// CMarkup through the library's exports: parse results and messages, construction,
-// string arguments, saved positions across a reparse and a copy.
+// CMarkup through the library's exports: construction and string arguments, moving
+// the cursor over elements and nodes, and reading names, data, attributes and raw
+// markup. Parse messages are checked with the index (test_markup_internal.cpp).
+// Plain documents are also walked against pugixml (walk_pugixml.cpp, Linux only: node
+// kinds, names, text, attributes and element data); these cases cover what a peer
+// cannot judge, on both builds: the cursor rules, the child level, ill-formed nodes
+// and the raw readers.
 #include "xml/markup_text_views.h"
 
 #include <gtest/gtest.h>
 
-// Document, flags, message.
-TEST(CMarkup, ParseResultsAndMessages) {
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {"", 0, "Empty document"},
-        {"  ", 0, "No root element"},
-        {"<a/><b/>", 0, "Root element has sibling"},
-        {"<a><b></a>", 0, "End tag 'a' at offset 7 does not match start tag 'b' at offset 3"},
-        {"<a></b></a>", 0, "No start tag for end tag 'b' at offset 3"},
-        {"<a>", 0, "Element 'a' at offset 0 not ended"},
-        {"<a><!-- x", 0, "Comment at offset 3 unterminated"},
-        {"<a b=\"c\"/><!-- tail -->", 0, ""},
-        {"<r><1a/></r>", 0, "Incorrect tag name character at offset 3"},
-        {"<1a/>", 0, "No root element"},
-        {"<r><!x></r>", 0, "Incorrect ! tag at offset 3"},
-        {"<r><!-x></r>", 0, "Incorrect comment tag at offset 3"},
-        {"<r><![x></r>", 0, "Incorrect tag at offset 3"},
-        {"<r><![CDATA[x", 0, "CDATA Section at offset 3 unterminated"},
-        {"<r><?pi x", 0, "Processing instruction at offset 3 unterminated"},
-        {"<r><x a='>", 0, "Element tag at offset 3 unterminated"},
-        {"<r></r", 0, "Element end tag at offset 3 unterminated"},
-        {"<r><!DOCTYPE x", 0, "Doctype at offset 3 unterminated"},
-        {"<r><!ENTITY x '>", 0, "Doctype at offset 3 unterminated"},
-        {"<r><", 0, "tag at offset 3 unterminated"},
-        {"<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [ <!ELEMENT r ANY> <!-- > --> ]>\r\n<r/>", 0, ""},
-        // Inside a declaration an error points at the '>' that ended the last inner one.
-        {"<r><!DOCTYPE x [<!ELEMENT a ANY><1 <b/>]></r>", 0,
-         "Incorrect tag name character at offset 31"},
-        {"<A></a>", CMarkup::DF_IGNORE_CASE, ""},
-        {"<A></a>", 0, "No start tag for end tag 'a' at offset 3"},
-        {"<r><a><a></a></r>", 0,
-         "End tag 'r' at offset 14 does not match start tag 'a' at offset 3"},
-    };
-    for (const auto& [doc, flags, message] : cases) {
-        SCOPED_TRACE(doc);
-        CMarkup m(flags);
-        const bool wellFormed = m.SetDoc(W(doc));
-        EXPECT_EQ(A(m.GetError()), message);
-        EXPECT_EQ(wellFormed, !*message);
-        EXPECT_EQ(m.IsWellFormed(), wellFormed);
-        EXPECT_EQ(m.GetDocFlags(), flags);
-        EXPECT_EQ(m.GetNodeType(), 0);
-    }
+namespace {
+// The document with the cursor inside its root element.
+CMarkup into(const char* doc, int flags = 0) {
+    CMarkup m(flags);
+    m.SetDoc(W(doc));
+    EXPECT_TRUE(m.FindElem());
+    EXPECT_TRUE(m.IntoElem());
+    return m;
 }
+} // namespace
 
 TEST(CMarkup, ConstructionAndStringArguments) {
     EXPECT_EQ(A(CMarkup().GetError()), "Empty document");
     EXPECT_EQ(CMarkup(0x4321).GetDocFlags(), 0x4321); // unknown bits are kept
-    const wstring16 text = W("<r><c/></r>");
-    CMarkup fromString(text), fromPointer(text.c_str()), fromNull(CMarkup::MCD_CSTR(nullptr));
-    EXPECT_EQ(fromString.GetDoc(), text);
-    EXPECT_TRUE(fromPointer.IsWellFormed());
-    EXPECT_EQ(A(fromNull.GetError()), "Empty document");
-
-    CMarkup m;
-    EXPECT_TRUE(m.SetDoc(text.c_str()));
+    EXPECT_EQ(A(CMarkup(CMarkup::MCD_CSTR(nullptr)).GetError()), "Empty document");
+    CMarkup m(W16("<r/>"));
     EXPECT_FALSE(m.SetDoc(static_cast<const wchar16*>(nullptr)));
-    EXPECT_EQ(A(m.GetError()), "Empty document");
     // A 0 unit ends the text for the parser; the document keeps every unit.
     EXPECT_TRUE(m.SetDoc(W(std::string("<a/>\0<b/>", 9))));
     EXPECT_EQ(m.GetDoc().size(), 9u);
@@ -69,18 +34,106 @@ TEST(CMarkup, ConstructionAndStringArguments) {
     EXPECT_EQ(A(m.GetDoc()), "<a/>");
 }
 
-// A reparse forgets every saved name; a copy keeps them.
-TEST(CMarkup, SavedPositionsEndWithAReparseAndSurviveACopy) {
-    CMarkup m(CMarkup::MCD_CSTR(W16("<r/>")));
-    EXPECT_FALSE(m.SavePos(CMarkup::MCD_CSTR()));
-    EXPECT_FALSE(m.RestorePos(W16("top")));
-    EXPECT_TRUE(m.SavePos(W16("top")));
-    const CMarkup copy(m);
-    EXPECT_TRUE(m.RestorePos(W16("top")));
-    EXPECT_FALSE(m.RestorePos(W16("to")));
-    m.SetDoc(W16("<r/>"));
-    EXPECT_FALSE(m.RestorePos(W16("top")));
-    CMarkup again = copy;
-    EXPECT_TRUE(again.RestorePos(W16("top")));
-    EXPECT_FALSE(again.RestorePos(W16("pot"))); // the bucket of "top", searched to its end
+// A search goes on after the main element and fails where it is. An empty name
+// matches any element; a name followed by one of " =/[]" matches that name, and the
+// rest is not read. Inside an element without content there is no node and no main
+// element to take, and the searches must not wander off to what follows it. The
+// child level goes into and out of elements.
+TEST(CMarkupNavigate, ElementCursor) {
+    CMarkup m = into("<r><b i='0'/><a i='1'/><ab i='2'/><a i='3'/></r>");
+    for (const char* expected : {"1", "3"}) {
+        EXPECT_TRUE(m.FindElem(W16("a")));
+        EXPECT_EQ(A(m.GetAttrib(W16("i"))), expected);
+    }
+    EXPECT_FALSE(m.FindElem(W16("a")));
+    EXPECT_EQ(A(m.GetAttrib(W16("i"))), "3");
+    for (const char* search : {"", "a/x", "a[1]", "a x", "a=", "a]"}) {
+        m.ResetMainPos();
+        EXPECT_TRUE(m.FindElem(W(search))) << search;
+        EXPECT_EQ(A(m.GetAttrib(W16("i"))), *search ? "1" : "0") << search;
+    }
+    m.ResetMainPos();
+    EXPECT_FALSE(m.FindElem(W16("A")));
+    EXPECT_TRUE(into("<r><a/></r>", CMarkup::DF_IGNORE_CASE).FindElem(W16("A")));
+
+    CMarkup leaf = into("<e/><x/>t");
+    EXPECT_EQ(leaf.FindNode(), 0);
+    EXPECT_FALSE(leaf.FindChildElem());
+
+    // With no main element, a child search makes the parent's first element the main
+    // one.
+    CMarkup c(W16("<r><a><x>1</x><y>2</y></a><b/></r>"));
+    EXPECT_FALSE(c.IntoElem()); // no main element
+    EXPECT_TRUE(c.FindChildElem(W16("b")));
+    EXPECT_EQ(A(c.GetChildTagName()), "b");
+    c.ResetChildPos();
+    EXPECT_TRUE(c.FindChildElem());
+    EXPECT_TRUE(c.IntoElem()); // the child becomes the main element
+    EXPECT_EQ(A(c.GetTagName()), "a");
+    EXPECT_TRUE(c.FindChildElem(W16("y")));
+    EXPECT_EQ(A(c.GetChildData()), "2");
+    EXPECT_TRUE(c.OutOfElem()); // document level: r main, a child
+    EXPECT_EQ(A(c.GetTagName()), "r");
+    EXPECT_EQ(A(c.GetChildTagName()), "a");
+    EXPECT_FALSE(c.OutOfElem());
+}
+
+TEST(CMarkupNavigate, FindNodeVisitsEveryNodeOfTheParentOnce) {
+    CMarkup m(W16("<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE r [<!ELEMENT r ANY>]>"
+                  "<r></x><![CDATA[d]]><1/></r> "));
+    // Type, name, data, and the first attribute's name and value. At the end of the
+    // document level (type 0) the cursor stays on the last node, and the walk goes on
+    // inside r.
+    const std::vector<std::string> steps[] = {
+        {"16", "xml", "xml version=\"1.0\" encoding=\"UTF-8\"", "version", "1.0"},
+        {"64", "r", "<!DOCTYPE r [<!ELEMENT r ANY>]>", "", ""},
+        {"1", "r", "d", "", ""},
+        {"4", "#text", " ", "", ""},
+        {"0", "#text", " ", "", ""},
+        {"128", "x", "x", "", ""},
+        {"8", "#cdata-section", "d", "", ""},
+        {"32768", "", "<1/>", "", ""},
+        {"0", "", "<1/>", "", ""}};
+    for (const std::vector<std::string>& step : steps) {
+        const int type = m.FindNode();
+        const wstring16 attrib = m.GetAttribName(0);
+        EXPECT_EQ(step,
+                  (std::vector<std::string>{std::to_string(type), A(m.GetTagName()), A(m.GetData()),
+                                            A(attrib), A(m.GetAttrib(attrib))}));
+        if (type > CMarkup::NT_ELEMENT) {
+            EXPECT_FALSE(m.IntoElem()) << type;
+        } else if (!type) {
+            m.ResetPos();
+            ASSERT_TRUE(m.FindElem());
+            ASSERT_TRUE(m.IntoElem());
+        }
+    }
+
+    // A type mask skips other nodes and steps over elements without entering them;
+    // FindElem goes on after the element stepped over last.
+    CMarkup spaced = into("<r> <a><!--x--></a> <!--c--></r>");
+    for (int type : {32, 0})
+        EXPECT_EQ(spaced.FindNode(CMarkup::NT_COMMENT), type);
+    EXPECT_FALSE(spaced.FindElem());
+}
+
+// The whitespace after an element belongs to its raw markup when markup or the end
+// of the text follows. An element's data leaves out whitespace before markup and may
+// take a numeric reference whose ';' lies past its text node; with no main element
+// there is no data, whatever the text holds.
+TEST(CMarkupNavigate, RawMarkupAndData) {
+    CMarkup m(W16("<a b='1'><c k='v'/>  <d/> x</a>\r\n"));
+    ASSERT_TRUE(m.FindChildElem());
+    EXPECT_EQ(A(m.GetAttrib(nullptr)), "");
+    EXPECT_EQ(m.GetSubDoc(), m.GetDoc());
+    EXPECT_EQ(A(m.GetChildSubDoc()), "<c k='v'/>  ");
+    EXPECT_EQ(A(m.GetChildAttrib(W16("k"))), "v");
+    ASSERT_TRUE(m.FindChildElem());
+    EXPECT_EQ(A(m.GetChildSubDoc()), "<d/>"); // text follows
+
+    CMarkup data(W16("<r>x<!--c-->y&#6<!--;--> <![CDATA[<z>]]></r>"));
+    ASSERT_TRUE(data.FindElem());
+    EXPECT_EQ(A(data.GetData()), "xy\x06<z>");
+    EXPECT_EQ(A(data.GetElemContent()), "x<!--c-->y&#6<!--;--> <![CDATA[<z>]]>");
+    EXPECT_EQ(A(CMarkup(W16("x&lt;")).GetData()), "");
 }

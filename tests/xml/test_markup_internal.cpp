@@ -1,6 +1,6 @@
-// CMarkup's index and scanner from inside: records after a parse, the node scanner
-// and tokenizers, array growth across segments, the limits of a record, saved
-// positions, releases and paths, and a copy that fails.
+// CMarkup's index and scanner from inside: the index after each parse, the node
+// scanner and the attribute tokenizer, the limits of a record and of the record
+// array, saved positions and copies (one that fails too).
 #include "alloc_probe.h"
 #include "xml/markup_check.h"
 
@@ -16,49 +16,53 @@ std::string repeat(const std::string& s, int n) {
         r += s;
     return r;
 }
-const int kFirst = CMarkup::EP_FIRST_CHILD, kUnended = CMarkup::EP_NOT_ENDED,
-          kBadContent = CMarkup::EP_CONTENT_ILLFORMED, kBadDoc = CMarkup::EP_DOC_ILLFORMED;
 } // namespace
 
-TEST(MarkupIndex, RecordsAfterParse) {
-    // start, length, start tag, end tag, flags, parent, first child, next, prev
-    const std::pair<const char*, std::vector<std::vector<int>>> cases[] = {
-        // b is unended: it keeps its start tag, and c and d follow it under a.
-        {"<a><b><c/><d/></a>",
-         {{0, 18, 0, 0, kBadDoc, 0, 1, 0, 0},
-          {0, 18, 3, 4, kFirst, 0, 2, 0, 1},
-          {3, 3, 3, 0, kFirst | kUnended | 1, 1, 0, 3, 4},
-          {6, 4, 4, 0, 2, 1, 0, 4, 2},
-          {10, 4, 4, 0, 2, 1, 0, 0, 3}}},
-        {"<a></b></a>",
-         {{0, 11, 0, 0, kBadDoc, 0, 1, 0, 0}, {0, 11, 3, 4, kFirst | kBadContent, 0, 0, 0, 1}}},
-        // The unended a hands its content mark to the document.
-        {"<a><!-- x",
-         {{0, 9, 0, 0, kBadDoc | kBadContent, 0, 1, 0, 0},
-          {0, 3, 3, 0, kFirst | kUnended, 0, 0, 0, 1}}},
+// The message of each parse, and an index that holds together (checkIndex) whatever
+// the parse had to recover from: an element whose end tag never comes hands its
+// children to its parent, a stray end tag is passed over.
+TEST(MarkupIndex, ParseMessagesAndIndex) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "Empty document"},
+        {"  ", "No root element"},
+        {"<a/><b/>", "Root element has sibling"},
+        {"<a><b></a>", "End tag 'a' at offset 7 does not match start tag 'b' at offset 3"},
+        {"<r><a><a></a></r>", "End tag 'r' at offset 14 does not match start tag 'a' at offset 3"},
+        {"<a></b></a>", "No start tag for end tag 'b' at offset 3"},
+        {"<A></a>", "No start tag for end tag 'a' at offset 3"},
+        {"<a>", "Element 'a' at offset 0 not ended"},
+        {"<a><!-- x", "Comment at offset 3 unterminated"},
+        {"<a b=\"c\"/><!-- tail -->", ""},
+        {"<r><1a/></r>", "Incorrect tag name character at offset 3"},
+        {"<1a/>", "No root element"},
+        {"<r><!x></r>", "Incorrect ! tag at offset 3"},
+        {"<r><!-x></r>", "Incorrect comment tag at offset 3"},
+        {"<r><![x></r>", "Incorrect tag at offset 3"},
+        {"<r><x a='>", "Element tag at offset 3 unterminated"},
+        {"<r><!DOCTYPE x", "Doctype at offset 3 unterminated"},
+        {"<r><!ENTITY x '>", "Doctype at offset 3 unterminated"},
+        {"<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [ <!ELEMENT r ANY> <!-- > --> ]>\r\n<r/>", ""},
+        // Inside a declaration an error points at the '>' that ended the last inner one.
+        {"<r><!DOCTYPE x [<!ELEMENT a><1 <b/>]></r>", "Incorrect tag name character at offset 27"},
     };
-    for (const auto& [doc, recs] : cases) {
+    for (const auto& [doc, message] : cases) {
         SCOPED_TRACE(doc);
         MarkupProbe m;
-        m.SetDoc(W(doc));
-        ASSERT_EQ(m.records(), int(recs.size()));
-        for (size_t i = 0; i < recs.size(); ++i) {
-            const ElemPos& e = m.rec(int(i));
-            const std::vector<int> got = {e.start,       e.length,      e.StartTagLen(),
-                                          e.EndTagLen(), e.flags,       e.parent,
-                                          e.firstChild,  e.nextSibling, e.prevSibling};
-            EXPECT_EQ(got, recs[i]) << "record " << i;
-        }
+        EXPECT_EQ(m.SetDoc(W(doc)), !*message);
+        EXPECT_EQ(A(m.GetError()), message);
         EXPECT_EQ(checkIndex(m), "");
     }
+    EXPECT_TRUE(CMarkup(CMarkup::DF_IGNORE_CASE).SetDoc(W16("<A></a>")));
 }
 
-TEST(MarkupIndex, NodeScanner) {
+// The node scanner over each text, node after node to its end (-2), and the
+// attribute tokenizer over a tag.
+TEST(MarkupIndex, Tokenizers) {
     // Type, start, length, the name of a start tag, target or end tag or the message,
     // and flags.
     typedef std::tuple<int, int, int, std::string, int> Node;
     const int kEmpty = CMarkup::NF_EMPTY_ELEMENT;
-    const std::pair<const char*, std::vector<Node>> cases[] = {
+    const std::pair<const char*, std::vector<Node>> nodes[] = {
         {"a>b<x/>", {{2, 0, 2, "", 0}, {2, 2, 1, "", 0}, {1, 3, 4, "x", kEmpty}}},
         {" \t<?pi a?><!-- a -- b --><![CDATA[]]]]>",
          {{4, 0, 2, "", 0}, {16, 2, 8, "pi", 0}, {32, 10, 15, "", 0}, {8, 25, 14, "", 0}}},
@@ -72,11 +76,11 @@ TEST(MarkupIndex, NodeScanner) {
         {"</ab  >< x>",
          {{0, 0, 7, "ab", 0}, {-1, 7, 4, "Incorrect tag name character at offset 7", 0}}},
     };
-    for (const auto& [doc, nodes] : cases) {
+    for (const auto& [doc, expectedNodes] : nodes) {
         const wstring16 text = W(doc);
         CMarkup::TokenPos token(text.c_str(), 0);
         CMarkup::NodePos node;
-        for (const Node& expected : nodes) {
+        for (const Node& expected : expectedNodes) {
             node.text.clear();
             const int type = MarkupProbe::x_ParseNode(token, node);
             const std::string name = A(type ? node.text : MarkupProbe::x_GetToken(token));
@@ -84,191 +88,128 @@ TEST(MarkupIndex, NodeScanner) {
         }
         EXPECT_EQ(MarkupProbe::x_ParseNode(token, node), -2) << doc;
     }
-}
 
-// The attribute found in a tag (the text after its '<') by name, or by number with a
-// null name: its value (a name alone is its own value) and whether it was quoted; a
-// quoted token where a name belongs is passed over, and the tag's own name is no
-// attribute. When the name is not found (no flags), next is where a new attribute
-// goes: before the whitespace of the tag's end.
-TEST(MarkupIndex, AttributeTokens) {
-    const int kQuoted = CMarkup::TF_QUOTED, kNotFound = -1;
-    const std::tuple<const char*, const char*, int, int, const char*> cases[] = {
-        {"a x='1' y=\"2\" z=3>", "y", 0, kQuoted, "2"},
-        {"a x='1' y=\"2\" z=3>", nullptr, 2, 0, "z"},
-        {"option selected", "selected", 0, 0, "selected"},
-        {"a a='tag name is not an attribute'/>", "a", 0, kQuoted, "tag name is not an attribute"},
-        {"a 'q' b=2>", nullptr, 0, 0, "b"},
-        {"a x = 'open", "x", 0, kQuoted, "open"},
-        {"A X='1'>", "x", 0, kNotFound, ">"},
-        {"a x='1' y=\"2\" z=3  />", "w", 0, kNotFound, "  />"},
-        {"a x", "y", 0, kNotFound, ""},
+    // The attribute found in a tag (the text after its '<') by name, or by number
+    // with a null name, and its value: a name alone is its own value, a quoted token
+    // where a name belongs is passed over, and the tag's own name is no attribute.
+    // Tag, name, number, value (null: not found).
+    const std::tuple<const char*, const char*, int, const char*> attributes[] = {
+        {"a x='1' z=3>", "z", 0, "3"},
+        {"a e='' f>", "e", 0, ""},
+        {"option selected", "selected", 0, "selected"},
+        {"a a='tag name is not an attribute'/>", "a", 0, "tag name is not an attribute"},
+        {"a 'q' b=2>", nullptr, 0, "b"},
+        {"a x = 'open", "x", 0, "open"},
+        {"A X='1'>", "x", 0, nullptr},
     };
-    for (const auto& [tag, name, n, flags, value] : cases) {
+    for (const auto& [tag, name, n, value] : attributes) {
         SCOPED_TRACE(testing::Message() << tag << ", " << (name ? name : "null") << ", " << n);
         const wstring16 text = W(tag), wanted = name ? W(name) : wstring16();
         CMarkup::TokenPos token(text.c_str(), 0);
         const bool found = MarkupProbe::x_FindAttrib(token, name ? wanted.c_str() : nullptr, n);
-        EXPECT_EQ(found ? token.tokenFlags : kNotFound, flags);
-        EXPECT_EQ(found ? A(MarkupProbe::x_GetToken(token)) : tag + token.next, value);
+        EXPECT_EQ(found, value != nullptr);
+        if (found && value) EXPECT_EQ(A(MarkupProbe::x_GetToken(token)), value);
     }
     const wstring16 upper = W("A X='1'>");
     CMarkup::TokenPos noCase(upper.c_str(), CMarkup::DF_IGNORE_CASE);
     EXPECT_TRUE(MarkupProbe::x_FindAttrib(noCase, W16("x"), 0));
 }
 
-// Growth moves at most one segment, so records keep their values and indexes: a
-// request past the segment after the last one in use stops at its end, and a fifth
-// segment takes a bigger segment table.
-TEST(MarkupIndex, ArrayGrowsOneSegmentAtATime) {
-    MarkupProbe m;
-    std::vector<int> marked;
-    for (const auto& [ask, size] : {std::pair<int, int>{70000, 70000},
-                                    {300000, 3 * 65536},
-                                    {4 * 65536, 4 * 65536},
-                                    {5 * 65536, 5 * 65536}}) {
-        marked.push_back(m.elemPosArray.GetSize() - 1);
-        m.elemPosArray[marked.back()].start = marked.back();
-        m.x_AllocPosArray(ask);
-        EXPECT_EQ(m.elemPosArray.GetSize(), size);
-    }
-    for (int i : marked)
-        EXPECT_EQ(m.elemPosArray[i].start, i);
-}
-
-// 200,000 children of one root: the records cross three segment boundaries as the
-// parse takes them, and again in a copy. (Depth is taken to its limit below.)
-TEST(MarkupIndex, LargeDocumentsCrossSegments) {
-    MarkupProbe m;
-    ASSERT_TRUE(m.SetDoc(W("<r>" + repeat("<e/>", 200000) + "</r>")));
-    ASSERT_EQ(checkIndex(m), "");
-    ASSERT_EQ(m.records(), 200002);
-    for (int i : {65535, 65536, 131072, 200001})
-        EXPECT_EQ(m.rec(i).start, 3 + 4 * (i - 2)) << i;
-    const MarkupProbe copy(m);
-    EXPECT_EQ(checkIndex(copy), "");
-    EXPECT_EQ(copy.rec(200001).start, m.rec(200001).start);
-}
-
-// What a record cannot hold is left out as ill-formed; one unit less still fits.
-// Inside r, FindNode reads the left-out piece as one ill-formed node and stays in
-// step with the text after it.
-TEST(MarkupIndex, LimitsOfARecord) {
-    MarkupProbe m;
-    const std::string startTag = "<a" + std::string(ElemPos::kMaxStartTagLen - 3, ' ') + ">";
-    EXPECT_TRUE(m.SetDoc(W(startTag + "</a>")));
-    EXPECT_EQ(m.rec(1).StartTagLen(), ElemPos::kMaxStartTagLen);
-    const std::string endTag = "</a" + std::string(ElemPos::kMaxEndTagLen - 4, ' ') + ">";
-    EXPECT_TRUE(m.SetDoc(W("<a>" + endTag)));
-    EXPECT_EQ(m.rec(1).EndTagLen(), ElemPos::kMaxEndTagLen);
-    EXPECT_EQ(m.rec(1).StartTagLen(), 3);
-    const int fits = ElemPos::kMaxLevel + 1;
-    EXPECT_TRUE(m.SetDoc(W(repeat("<a>", fits) + repeat("</a>", fits))));
-    EXPECT_EQ(checkIndex(m), ""); // levels grow by one down to the deepest
-    EXPECT_EQ(m.rec(fits).Level(), ElemPos::kMaxLevel);
-    EXPECT_EQ(m.rec(fits).flags, kFirst | 0xFFFF); // the level stays out of the flag bits
-
-    const int kErr = CMarkup::NT_NODE_ERROR, kLone = CMarkup::NT_LONE_END_TAG;
-    // Document, message, records, FindNode(0) inside r up to its end.
-    const std::tuple<std::string, std::string, int, std::vector<int>> cases[] = {
-        {"<r>" + startTag.substr(0, 2) + " " + startTag.substr(2) + "t</a><b/></r>",
+// What a record cannot hold is left out as ill-formed; the most it holds fits (the
+// longest tags, r at the deepest level). Inside r, FindNode reads a left-out piece as
+// one ill-formed node and stays in step with the text after it. The record array
+// holds 270,000 records in five segments: growth moves at most one segment (a request
+// past the segment after the last one in use stops at its end, else the segments
+// between are never made), so records keep their indexes, and the fifth segment takes
+// a bigger segment table.
+TEST(MarkupIndex, LimitsOfTheIndex) {
+    const std::string tag = "<a" + std::string(ElemPos::kMaxStartTagLen - 3, ' ') + ">";
+    const std::string end = "</a" + std::string(ElemPos::kMaxEndTagLen - 4, ' ') + ">";
+    const int deep = ElemPos::kMaxLevel, kErr = CMarkup::NT_NODE_ERROR,
+              kLone = CMarkup::NT_LONE_END_TAG;
+    // Document, message, FindNode(0) inside r up to its end or five nodes.
+    const std::tuple<std::string, std::string, std::vector<int>> cases[] = {
+        {"<r>" + tag + end + "</r>", "", {1, 0}},
+        {"<r>" + repeat("<e/>", 270000) + "</r>", "", {1, 1, 1, 1, 1}},
+        {"<r><a " + tag.substr(2) + "t</a><b/></r>",
          "Element tag at offset 3 too long",
-         3,
          {kErr, 2, kLone, 1, 0}},
-        {"<r>t" + endTag.substr(0, 3) + " " + endTag.substr(3) + "<b/></r>",
+        {"<r>t</a " + end.substr(3) + "<b/></r>",
          "Element end tag at offset 4 too long",
-         3,
          {2, kErr, 1, 0}},
-        {repeat("<d>", fits - 1) + "<r><a>t</a></r>" + repeat("</d>", fits - 1),
-         "Element 'a' at offset " + std::to_string(3 * fits) + " nested too deeply",
-         fits + 1,
+        {repeat("<d>", deep) + "<r><a>t</a></r>" + repeat("</d>", deep),
+         "Element 'a' at offset " + std::to_string(3 * deep + 3) + " nested too deeply",
          {kErr, 2, kLone, 0}},
     };
-    for (const auto& [doc, message, records, nodes] : cases) {
-        SCOPED_TRACE(message);
-        EXPECT_FALSE(m.SetDoc(W(doc)));
+    MarkupProbe m;
+    for (const auto& [doc, message, nodes] : cases) {
+        SCOPED_TRACE(testing::Message() << doc.substr(0, 12) << "... " << message);
+        EXPECT_EQ(m.SetDoc(W(doc)), message.empty());
         EXPECT_EQ(A(m.GetError()), message);
-        EXPECT_EQ(m.records(), records);
+        // Tags within their records, levels growing downwards, in the copy too.
         EXPECT_EQ(checkIndex(m), "");
+        EXPECT_EQ(checkIndex(MarkupProbe(m)), "");
         while (m.FindElem() && m.GetTagName() != W16("r"))
             m.IntoElem();
         ASSERT_TRUE(m.IntoElem());
         std::vector<int> found;
-        for (int type = -1; type && found.size() < 8;)
+        for (int type = -1; type && found.size() < 5;)
             found.push_back(type = m.FindNode());
         EXPECT_EQ(found, nodes);
     }
 }
 
-// "ab", "ba" and "\aab" (\a is 7) share a bucket, whose array of two grows for the third;
-// saving "ba" again overwrites it. Releasing a's subtree frees x before a, and
-// forgets the names saved on them.
-TEST(MarkupIndex, SavedPositionsAndReleases) {
-    ASSERT_EQ(CMarkup::SavedPosMap::Hash(W16("ab")), CMarkup::SavedPosMap::Hash(W16("ba")));
-    MarkupProbe m(W16("<r><a><x/></a><b/><c/></r>")); // r 1, a 2, x 3, b 4, c 5
+// "ab", "ba", "\aab" and "ab\a" (\a is 7) share a bucket, whose array of two grows for
+// the third; saving "ba" again overwrites it.
+//
+// Each allocation of an assignment fails in turn: the target keeps its document,
+// index, cursor and saved positions. The copy that completes is whole: a name missing
+// from a copied bucket is searched to its end, and a reparse forgets the names.
+TEST(MarkupIndex, SavedPositionsAndCopies) {
+    ASSERT_EQ(CMarkup::SavedPosMap::Hash(W16("ab")), CMarkup::SavedPosMap::Hash(W16("ab\a")));
+    // r 1, a 2, x 3, b 4, a 5, c 6, z 7
+    MarkupProbe m(W16("<r><a><x/></a><b/><a><c/></a></r><z/>"));
+    EXPECT_FALSE(m.RestorePos(W16("ab")));
+    EXPECT_FALSE(m.SavePos(CMarkup::MCD_CSTR()));
     const wstring16 names[] = {W16("ab"), W16("ba"), W16("\aab"), W16("ba")};
-    const int cursors[][3] = {{1, 2, 3}, {1, 4, 0}, {0, 0, 0}, {1, 5, 0}};
+    const int cursors[][3] = {{1, 2, 3}, {1, 4, 0}, {0, 0, 0}, {1, 5, 6}};
     for (int i = 0; i < 4; ++i) {
         m.x_SetPos(cursors[i][0], cursors[i][1], cursors[i][2]);
         ASSERT_TRUE(m.SavePos(names[i]));
     }
-    EXPECT_EQ(MarkupProbe(m).mainPos, 5);
-    const auto cursor = [&] {
-        return std::vector<int>{m.parentPos, m.mainPos, m.childPos, m.GetNodeType()};
+    const auto cursor = [](const MarkupProbe& p) {
+        return std::vector<int>{p.parentPos, p.mainPos, p.childPos, p.nodeType};
     };
-    EXPECT_TRUE(m.RestorePos(names[0]));
-    EXPECT_EQ(cursor(), std::vector<int>({1, 2, 3, 1}));
 
-    EXPECT_EQ(m.x_ReleaseSubDoc(2), 4);
-    EXPECT_EQ(m.deletedPos, 2);
-    EXPECT_EQ(m.rec(2).nextSibling, 3);
-    EXPECT_EQ(m.rec(3).flags, CMarkup::EP_DELETED);
-    m.x_CheckSavedPos();
-    EXPECT_FALSE(m.RestorePos(names[0]));
-    EXPECT_TRUE(m.RestorePos(names[1]));
-    EXPECT_EQ(cursor(), std::vector<int>({1, 5, 0, 1}));
-    EXPECT_TRUE(m.RestorePos(names[2]));
-    EXPECT_EQ(cursor(), std::vector<int>({0, 0, 0, 0}));
-}
-
-// A path counts the same-named siblings before each level.
-TEST(MarkupIndex, PathsCountSameNamedSiblingsBefore) {
-    const MarkupProbe m(W16("<r><a/><b/><a><c/><c/></a></r>")); // r 1, a 2, b 3, a 4, c 5, c 6
-    EXPECT_EQ(m.x_GetPath(2), W16("/r/a"));
-    EXPECT_EQ(m.x_GetPath(4), W16("/r/a[2]"));
-    EXPECT_EQ(m.x_GetPath(6), W16("/r/a[2]/c[2]"));
-    EXPECT_EQ(m.x_GetPath(0), W16(""));
-}
-
-// Each allocation of an assignment fails in turn: the target keeps its document,
-// index, cursor and saved positions, and the copy that completes is whole.
-TEST(MarkupIndex, FailedAssignmentKeepsTheTarget) {
-    MarkupProbe source(W16("<s><t/><u/></s><v/>")), target(W16("<r><a/></r>"));
-    ASSERT_TRUE(source.FindChildElem());
-    ASSERT_TRUE(source.SavePos(W16("s")));
-    ASSERT_TRUE(target.FindElem());
-    ASSERT_TRUE(target.SavePos(W16("r")));
-    int n = 1;
-    for (;; ++n) {
+    MarkupProbe copy(W16("<q><s/></q>"));
+    ASSERT_TRUE(copy.FindChildElem(W16("s")));
+    ASSERT_TRUE(copy.SavePos(W16("s")));
+    for (int n = 1;; ++n) {
         g_failAfter = n;
         try {
-            target = source;
+            copy = m;
         } catch (const std::bad_alloc&) {
             g_failAfter = 0;
-            EXPECT_EQ(A(target.GetDoc()), "<r><a/></r>") << "allocation " << n;
-            EXPECT_EQ(checkIndex(target), "") << "allocation " << n;
-            EXPECT_EQ(target.mainPos, 1) << "allocation " << n;
-            EXPECT_TRUE(target.RestorePos(W16("r"))) << "allocation " << n;
+            EXPECT_EQ(A(copy.GetDoc()), "<q><s/></q>") << "allocation " << n;
+            EXPECT_EQ(checkIndex(copy), "") << "allocation " << n;
+            EXPECT_EQ(cursor(copy), std::vector<int>({0, 1, 2, 1})) << "allocation " << n;
+            EXPECT_TRUE(copy.RestorePos(W16("s"))) << "allocation " << n;
             continue;
         }
         g_failAfter = 0;
+        // At least six allocations failed in turn: the segment table, a segment, the
+        // saved positions' table and bucket, the two texts.
+        EXPECT_GE(n, 7);
         break;
     }
-    // At least six allocations failed in turn: the segment table, a segment, the
-    // saved positions' table and bucket, the two texts.
-    EXPECT_GE(n, 7);
-    EXPECT_EQ(target.GetDoc(), source.GetDoc());
-    EXPECT_EQ(checkIndex(target), "");
-    EXPECT_EQ(A(target.GetChildTagName()), "t");
-    EXPECT_TRUE(target.RestorePos(W16("s")));
+    EXPECT_EQ(cursor(copy), std::vector<int>({1, 5, 6, 1}));
+    EXPECT_FALSE(copy.RestorePos(W16("ab\a")));
+    EXPECT_TRUE(copy.RestorePos(names[0]));
+    EXPECT_EQ(cursor(copy), std::vector<int>({1, 2, 3, 1}));
+    EXPECT_TRUE(copy.RestorePos(names[1]));
+    EXPECT_EQ(cursor(copy), std::vector<int>({1, 5, 6, 1}));
+    EXPECT_TRUE(copy.RestorePos(names[2]));
+    EXPECT_EQ(cursor(copy), std::vector<int>({0, 0, 0, 0}));
+    copy.SetDoc(copy.GetDoc());
+    EXPECT_FALSE(copy.RestorePos(names[0]));
 }
