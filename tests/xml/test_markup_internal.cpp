@@ -108,7 +108,9 @@ TEST(MarkupIndex, Tokenizers) {
         CMarkup::TokenPos token(text.c_str(), 0);
         const bool found = MarkupProbe::x_FindAttrib(token, name ? wanted.c_str() : nullptr, n);
         EXPECT_EQ(found, value != nullptr);
-        if (found && value) EXPECT_EQ(A(MarkupProbe::x_GetToken(token)), value);
+        if (found && value) {
+            EXPECT_EQ(A(MarkupProbe::x_GetToken(token)), value);
+        }
     }
     const wstring16 upper = W("A X='1'>");
     CMarkup::TokenPos noCase(upper.c_str(), CMarkup::DF_IGNORE_CASE);
