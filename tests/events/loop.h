@@ -11,7 +11,8 @@
 #include <glib.h>
 #endif
 
-// Dispatches events until done() holds or timeout passes; returns done().
+// Dispatches events until done() holds or timeout passes (with done() false: for
+// timeout); returns done().
 template <class F> bool pumpUntil(F done, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done() && std::chrono::steady_clock::now() < end) {
@@ -25,8 +26,4 @@ template <class F> bool pumpUntil(F done, std::chrono::milliseconds timeout) {
         if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
-}
-
-inline void pumpFor(std::chrono::milliseconds span) {
-    pumpUntil([] { return false; }, span);
 }

@@ -36,28 +36,26 @@ struct World {
 };
 
 struct Case {
+    const char* want;
     const char* what;
     void (*run)(World&);
-    const char* want;
 };
 
 const Case kCases[] = {
-    {"calls follow connection order, twice connected is called twice",
+    {"abb", "calls follow connection order, twice connected is called twice",
      [](World& w) {
          w.link(w.s, {&w.a, &w.b, &w.b});
          w.s.emit();
-     },
-     "abb"},
-    {"a destroyed receiver is not called and its connection is purged",
+     }},
+    {"a1", "a destroyed receiver is not called and its connection is purged",
      [](World& w) {
          auto gone = std::make_unique<World::Named>(&w, 'x');
          w.link(w.s, {gone.get(), &w.a});
          gone.reset();
          w.s.emit();
          w.log += std::to_string(w.s.connection_count());
-     },
-     "a1"},
-    {"disconnect_all ends earlier connections, not later ones",
+     }},
+    {"bba", "disconnect_all ends earlier connections, not later ones",
      [](World& w) {
          w.link(w.s, {&w.a, &w.b});
          w.link(w.t, {&w.a});
@@ -66,25 +64,22 @@ const Case kCases[] = {
          w.t.emit();
          w.link(w.s, {&w.a});
          w.s.emit();
-     },
-     "bba"},
-    {"disconnect ends a receiver's connections to one signal only",
+     }},
+    {"2ba", "disconnect ends a receiver's connections to one signal only",
      [](World& w) {
          w.link(w.s, {&w.a, &w.b, &w.a});
          w.link(w.t, {&w.a});
          w.log += std::to_string(w.s.disconnect(&w.a));
          w.s.emit();
          w.t.emit();
-     },
-     "2ba"},
-    {"a receiver that emits its own signal works on a snapshot of its own",
+     }},
+    {"aabb", "a receiver that emits its own signal works on a snapshot of its own",
      [](World& w) {
          w.s.connect(&w.a, &World::Named::again);
          w.link(w.s, {&w.b});
          w.s.emit();
-     },
-     "aabb"},
-    {"holders copied and assigned each own one connection",
+     }},
+    {"yy0", "holders copied and assigned each own one connection",
      [](World& w) {
          using Holder = sigslot::_connection_base::connection_holder;
          using Conn = sigslot::_connection<World::Named, World::Named>;
@@ -96,8 +91,7 @@ const Case kCases[] = {
          for (Holder* h : {&h1, &h2})
              w.log += (*h)->getdest() == &w.a ? "y" : "n";
          w.log += h3 == nullptr ? "0" : "?";
-     },
-     "yy0"},
+     }},
 };
 
 TEST(Sigslot, ReceiversOrderAndLifetime) {

@@ -68,7 +68,7 @@ TEST(ThreadSwitch, WorkerEventsArriveOnceInOrderOnTheHomeThread) {
     EXPECT_TRUE(pumpUntil([&] { return tally.total >= kAll; }, std::chrono::seconds(120)));
     for (auto& t : workers)
         t.join();
-    pumpFor(std::chrono::milliseconds(20));
+    pumpUntil([] { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(Tally::notOnce(tally.delivered), 0);
     EXPECT_EQ(Tally::notOnce(tally.released), 0);
     EXPECT_EQ(Tally::notOnce(unheard.released), 0);
@@ -97,7 +97,7 @@ TEST(ThreadSwitch, ReleaseWithEventsQueuedReleasesEachOnce) {
     mid.releaseAt->eventSignal.connect(&mid, &Tally::on);
     for (int i = 0; i < 10; ++i)
         mid.releaseAt->postEvent(new Event(&mid, i, 1, i));
-    pumpFor(std::chrono::milliseconds(100));
+    pumpUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(mid.total, 4) << "delivered after the switch was released";
     EXPECT_EQ(Tally::notOnce(mid.released), 0);
 }

@@ -104,24 +104,22 @@ inline std::string checkIndex(const MarkupProbe& m, const wstring16* message = n
     return "";
 }
 
-// The first difference between the element trees of two documents, or "": the
-// records, taken breadth first, have the same spans, tag lengths, levels and flags
-// (spans nest, so that also makes the trees alike). Record 0's EP_DOC_ILLFORMED is
-// the verdict of the parse, which edits keep, and is not compared.
-inline std::string sameIndex(const MarkupProbe& a, const MarkupProbe& b) {
-    std::vector<int> x(1, 0), y(1, 0);
-    for (size_t k = 0; k < x.size() && k < y.size(); ++k) {
-        const CMarkup::ElemPos &e = a.rec(x[k]), &f = b.rec(y[k]);
-        const int mask = k ? ~0 : ~CMarkup::EP_DOC_ILLFORMED;
-        if (e.start != f.start || e.length != f.length || e.tagLengths != f.tagLengths ||
-            (e.flags & mask) != (f.flags & mask))
-            return "the element at " + std::to_string(f.start) + " differs";
-        for (int c = e.firstChild; c; c = a.rec(c).nextSibling)
-            x.push_back(c);
-        for (int c = f.firstChild; c; c = b.rec(c).nextSibling)
-            y.push_back(c);
+// The element tree as text, to compare with a reparse's: each record's span, tag
+// lengths, level and flags, breadth first (spans nest, so equal texts mean alike
+// trees). Record 0's EP_DOC_ILLFORMED is the verdict of the parse, which edits keep,
+// and is left out.
+inline std::string indexText(const MarkupProbe& m) {
+    std::string s;
+    std::vector<int> todo(1, 0);
+    for (size_t k = 0; k < todo.size(); ++k) {
+        const CMarkup::ElemPos& e = m.rec(todo[k]);
+        const int flags = k ? e.flags : e.flags & ~CMarkup::EP_DOC_ILLFORMED;
+        s += std::to_string(e.start) + "+" + std::to_string(e.length) + " " +
+             std::to_string(e.tagLengths) + " " + std::to_string(flags) + "; ";
+        for (int c = e.firstChild; c; c = m.rec(c).nextSibling)
+            todo.push_back(c);
     }
-    return x.size() == y.size() ? "" : "the element count differs";
+    return s;
 }
 
 // A rule a fuzz target checks: a broken one stops the run and names itself.

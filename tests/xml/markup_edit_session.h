@@ -132,8 +132,8 @@ private:
         if (!clean) return "";
         MarkupProbe fresh(m.GetDocFlags());
         fresh.SetDoc(m.GetDoc());
-        return fresh.rec(0).flags & C::EP_DOC_ILLFORMED ? "clean edits made the text ill-formed"
-                                                        : sameIndex(m, fresh);
+        if (fresh.rec(0).flags & C::EP_DOC_ILLFORMED) return "clean edits made the text ill-formed";
+        return indexText(m) == indexText(fresh) ? "" : "the index differs from a reparse's";
     }
 
     bool dirty, clean;

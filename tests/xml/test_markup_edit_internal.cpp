@@ -84,8 +84,6 @@ TEST(MarkupEdit, ResultingDocuments) {
                   m.InsertChildSubDoc(W(" <d/> ")))},
             {"<r><a/></r>", "<r><a/><b/><c/>\r\n</r>", false, "b,,1", "",
              EDIT(m.FindElem() && m.IntoElem() && m.FindElem() && m.AddSubDoc(W("<b/><c/>")))},
-            {"<r/>", "<r><b></r>", false, "r,b,1", "Element 'b' at offset 0 not ended",
-             EDIT(m.FindElem() && m.AddChildSubDoc(W("<b>")))},
             {"<r><a/><b/><s/></r>", "<r><a/>t<b/><s>u</s></r>", true, "s,,1", "",
              EDIT(m.FindElem() && m.IntoElem() && m.FindElem() && !m.AddSubDoc(W("t")) &&
                   m.FindElem(W("s")) && !m.InsertChildSubDoc(W("u")))},
@@ -106,9 +104,6 @@ TEST(MarkupEdit, ResultingDocuments) {
              EDIT(m.FindChildElem() && m.SavePos(W("a")) && m.FindChildElem() &&
                   m.SavePos(W("b")) && m.RemoveChildElem() && !m.RestorePos(W("b")) &&
                   m.RestorePos(W("a")))},
-            {"<a>x</b></a>", "<a>x</a>", true, "#text,,2", nullptr,
-             EDIT(m.FindElem() && m.IntoElem() && m.FindNode(C::NT_LONE_END_TAG) &&
-                  m.RemoveNode())},
             {"<a></b></c></a>", "<a></c></a>", true, ",,0", nullptr,
              EDIT(m.FindElem() && m.IntoElem() && m.FindNode() && m.RemoveNode())},
             // Limits of a record: the end tag, the start tag, the level.
@@ -136,7 +131,7 @@ TEST(MarkupEdit, ResultingDocuments) {
         EXPECT_EQ(checkIndex(m, &message), "");
         fresh.SetDoc(m.GetDoc());
         if (!error || !*error) { // no ill-formed markup went in
-            EXPECT_EQ(sameIndex(m, fresh), "");
+            EXPECT_EQ(indexText(m), indexText(fresh));
         }
     }
 }
