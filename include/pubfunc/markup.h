@@ -450,6 +450,7 @@ protected:
     bool x_CanContain(int parent, bool elements) const;
     static wstring16 x_EncodeCDATASection(MCD_CSTR text);
     static bool x_CreateNode(wstring16& markup, int type, MCD_CSTR text);
+    bool x_NewPlace(int flags, int& parent, int& before, NodePos& node) const;
     bool x_AddElem(MCD_CSTR name, MCD_CSTR value, int flags);
     bool x_AddElem(MCD_CSTR name, int value, int flags);
     bool x_AddNode(int type, MCD_CSTR text, int flags);

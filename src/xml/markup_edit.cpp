@@ -222,11 +222,12 @@ bool CMarkup::x_CreateNode(wstring16& markup, int type, MCD_CSTR text) {
     }
 }
 
-bool CMarkup::x_AddElem(MCD_CSTR name, MCD_CSTR value, int flags) {
-    const wstring16 tag = orEmpty(name.text);
-    const bool hasValue = value.text && value.text[0], noEnd = (flags & NF_NO_END) != 0;
-    int parent = parentPos, before = mainPos;
-    NodePos node;
+// Where a new element or sub-document goes: under the main element beside the
+// child position (NF_CHILD; none without a main element), or beside the main
+// position and the current node.
+bool CMarkup::x_NewPlace(int flags, int& parent, int& before, NodePos& node) const {
+    parent = parentPos;
+    before = mainPos;
     if (flags & NF_CHILD) {
         if (!mainPos) return false;
         parent = mainPos;
@@ -235,6 +236,15 @@ bool CMarkup::x_AddElem(MCD_CSTR name, MCD_CSTR value, int flags) {
         node.start = nodeOffset;
         node.length = nodeLength;
     }
+    return true;
+}
+
+bool CMarkup::x_AddElem(MCD_CSTR name, MCD_CSTR value, int flags) {
+    const wstring16 tag = orEmpty(name.text);
+    const bool hasValue = value.text && value.text[0], noEnd = (flags & NF_NO_END) != 0;
+    int parent, before;
+    NodePos node;
+    if (!x_NewPlace(flags, parent, before, node)) return false;
     if (noEnd && hasValue) return false;
     const int n = int(tag.size());
     int startTag = n + 2, endTag = 0;

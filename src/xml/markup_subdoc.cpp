@@ -26,16 +26,9 @@ int CMarkup::x_ParseScratch(int receiver, const wchar16* text) {
 // A text with no element at all still goes in; the shift after it is anchored like
 // that of a node at the same place (after the element before it, or on the parent).
 bool CMarkup::x_AddSubDoc(MCD_CSTR subDoc, int flags) {
-    int parent = parentPos, before = mainPos;
+    int parent, before;
     NodePos node;
-    if (flags & NF_CHILD) {
-        if (!mainPos) return false;
-        parent = mainPos;
-        before = childPos;
-    } else {
-        node.start = nodeOffset;
-        node.length = nodeLength;
-    }
+    if (!x_NewPlace(flags, parent, before, node)) return false;
     if (!x_CanContain(parent, true)) return false;
     const wchar16* const text = subDoc.text ? subDoc.text : W16("");
     const int scratch = x_ParseScratch(parent, text);
