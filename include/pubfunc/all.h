@@ -15,3 +15,7 @@
 #include <pubfunc/multimediatimer.h>
 #include <pubfunc/wintimer.h>
 #include <pubfunc/switchthread.h>
+#include <pubfunc/dllhelper.h>
+#include <pubfunc/sharedata.h>
+#include <pubfunc/cpuusage.h>
+#include <pubfunc/cpuclock.h>

@@ -12,6 +12,7 @@
 #include "diag/logger_internal.h"
 #include "events/wintimer_internal.h"
 #include "platform/platform.h"
+#include "sys/cpuusage_internal.h"
 
 #include <mutex>
 
@@ -72,7 +73,9 @@ struct LibraryFrame {
         // 2. The byte array's shared_null and shared_empty records need no step: they
         //    are constant-initialised (core/zvbytearray.cpp), so they are in place
         //    before any initialiser of the library runs, and never destroyed.
-        // 3. The CPU-usage object goes here.
+        // 3. The process-wide CPU-usage object behind pubfunc::getCPUUsage.
+        cpu::createGlobal();
+        atUnload("cpu usage", cpu::destroyGlobal);
         // 4. The window timers' lock, then their table; at unload the table goes
         //    first, then the lock.
         wintimer::createLock();
