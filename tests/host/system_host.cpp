@@ -69,15 +69,16 @@ TEST(CShareData, AcrossProcesses) {
 
 #if defined(_WIN32)
 // The peer's own version key in the prefix (never the prefix's setting, which other
-// tests share): Windows 7 (6.1) is code 7 without composition; Windows 10 reports
-// code 8 through either version call and is recognised by its own numbers. Windows
-// only: the Linux build has no version to switch.
+// tests share): Windows 7 (6.1) is code 7; Windows 10 reports code 8 through either
+// version call and is recognised by its own numbers. Wine's desktop window manager
+// reports composition from Windows 8 on. Windows only: the Linux build has no
+// version to switch.
 TEST(pubfunc, VersionFactsUnderWin7AndWin10_Win) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\sys_peer.exe\\", 0,
                               nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    for (const auto& [version, facts] : {std::pair{"win7", 77100L}, {"win10", 88110L}}) {
+    for (const auto& [version, facts] : {std::pair{"win7", 77100L}, {"win10", 88111L}}) {
         RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)version, DWORD(strlen(version) + 1));
         EXPECT_EQ(runPeer("version"), facts) << version;
     }
