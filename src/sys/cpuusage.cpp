@@ -6,10 +6,14 @@
 #include "core/libframe.h"
 #include "sys/cpuusage_internal.h"
 
+#include <cstdlib>
 #include <new>
 
 CCpuUsage::CCpuUsage() : info(nullptr), process(nullptr) {}
 
+// The record lives on the C heap, as the sample record of a plain struct: no
+// operator new that a host replaces is involved.
+//
 // A copy owns copies: its own record of the last sample and its own handle.
 CCpuUsage::CCpuUsage(const CCpuUsage& other) : info(nullptr), process(nullptr) {
     *this = other;
@@ -17,16 +21,17 @@ CCpuUsage::CCpuUsage(const CCpuUsage& other) : info(nullptr), process(nullptr) {
 
 CCpuUsage& CCpuUsage::operator=(const CCpuUsage& other) {
     if (this == &other) return *this;
-    delete info;
+    std::free(info);
     info = nullptr;
     if (process) pf::cpu::closeProcess(process);
     process = other.process ? pf::cpu::duplicateProcess(other.process) : nullptr;
-    if (process && other.info) info = new (std::nothrow) os_cpu_usage_info(*other.info);
+    if (process && other.info) info = static_cast<os_cpu_usage_info*>(std::malloc(sizeof(*info)));
+    if (info) *info = *other.info;
     return *this;
 }
 
 CCpuUsage::~CCpuUsage() {
-    delete info;
+    std::free(info);
     if (process) pf::cpu::closeProcess(process);
     pf::cpu::setDebugPrivilege(false);
 }
@@ -47,7 +52,7 @@ double CCpuUsage::OSGetProcessCPUUsage(unsigned long pid) {
 }
 
 os_cpu_usage_info* CCpuUsage::os_cpu_usage_info_start() {
-    os_cpu_usage_info* record = new (std::nothrow) os_cpu_usage_info();
+    os_cpu_usage_info* record = static_cast<os_cpu_usage_info*>(std::calloc(1, sizeof(*record)));
     if (!record) return nullptr;
     record->processor_count = pf::cpu::processorCount();
     record->last_time = pf::cpu::systemTime();

@@ -3,7 +3,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <new>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,10 +13,11 @@
 namespace {
 
 // What a mapping handle stands for here: the object's descriptor, and its name
-// while this handle is the one that created it.
+// while this handle is the one that created it. On the C heap, so that no host's
+// replacement of operator new is involved.
 struct Block {
     int fd;
-    std::string createdName; // empty when opened
+    char* createdName; // null when opened
 };
 
 thread_local int s_lastError = 0;
@@ -28,12 +30,18 @@ std::string objectName(const wstring16& name) {
 }
 
 HANDLE wrap(int fd, const std::string& createdName) {
-    Block* block = new (std::nothrow) Block{fd, createdName};
-    if (!block) {
+    Block* block = static_cast<Block*>(std::malloc(sizeof(Block)));
+    char* name = createdName.empty() ? nullptr : strdup(createdName.c_str());
+    if (!block || (!createdName.empty() && !name)) {
         ::close(fd);
         if (!createdName.empty()) shm_unlink(createdName.c_str());
+        std::free(block);
+        std::free(name);
         s_lastError = ENOMEM;
+        return nullptr;
     }
+    block->fd = fd;
+    block->createdName = name;
     return block;
 }
 
@@ -100,8 +108,9 @@ void unmap(char* view, unsigned int size) {
 void close(HANDLE handle) {
     Block* block = static_cast<Block*>(handle);
     ::close(block->fd);
-    if (!block->createdName.empty()) shm_unlink(block->createdName.c_str());
-    delete block;
+    if (block->createdName) shm_unlink(block->createdName);
+    std::free(block->createdName);
+    std::free(block);
 }
 
 unsigned long lastError() {
