@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -14,39 +15,22 @@
 #include <thread>
 
 #if defined(_WIN32)
+#include <process.h>
 #include <windows.h>
 #define getpid() GetCurrentProcessId()
 
-// Runs sys_peer with args and returns its exit code (-1 when it cannot start).
-static long runPeer(const std::string& args) {
-    std::string line = std::string(PUBFUNC_SYS_PEER) + " " + args;
-    STARTUPINFOA start = {};
-    start.cb = sizeof(start);
-    PROCESS_INFORMATION child;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
-                        &child))
-        return -1;
-    WaitForSingleObject(child.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return long(code);
+// Runs sys_peer with its arguments and returns its exit code.
+static long runPeer(const char* mode, const char* name = nullptr) {
+    return long(_spawnl(_P_WAIT, PUBFUNC_SYS_PEER, PUBFUNC_SYS_PEER, mode, name, nullptr));
 }
 #else
 #include <csignal>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-static long runPeer(const std::string& args) {
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(PUBFUNC_SYS_PEER, PUBFUNC_SYS_PEER, "shm", args.substr(4).c_str(), (char*)nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+static long runPeer(const char* mode, const char* name) {
+    const std::string line = std::string(PUBFUNC_SYS_PEER) + " " + mode + " " + name;
+    const int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 #endif
@@ -58,7 +42,7 @@ TEST(CShareData, AcrossProcesses) {
     CShareData block;
     ASSERT_TRUE(block.createSharedFile(wstring16(name.begin(), name.end()), 16));
     ASSERT_EQ(block.writeData("ping from parent", 16), 16u);
-    EXPECT_EQ(runPeer("shm " + name), 0) << "2: not opened, 3: other bytes, 4: not written";
+    EXPECT_EQ(runPeer("shm", name.c_str()), 0) << "2: not opened, 3: other bytes, 4: not written";
     char got[17] = {};
     block.getSharedData(got, 16);
     EXPECT_STREQ(got, "pong from child!");
@@ -92,15 +76,15 @@ static double cpuSeconds(pid_t pid) {
     std::string text((std::istreambuf_iterator<char>(in)), {}), field;
     std::istringstream rest(text.substr(text.rfind(')') + 2));
     double utime = 0, stime = 0;
-    for (int i = 3; i <= 15; ++i)
-        (i == 14 ? rest >> utime : i == 15 ? rest >> stime : rest >> field);
+    for (int i = 3; i <= 13; ++i)
+        rest >> field;
+    rest >> utime >> stime;
     return (utime + stime) / sysconf(_SC_CLK_TCK);
 }
 
 static double monotonicSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec + now.tv_nsec / 1e9;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // A child that keeps one core busy, measured over one second: the share of the

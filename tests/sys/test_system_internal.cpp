@@ -166,9 +166,7 @@ TEST(CpuUsage, MachineLoadQueryProtocol) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const int second = pf::cpu::queryLoad(real);
     pf::cpu::destroyLoadQuery(real);
-#if defined(_WIN32)
-    EXPECT_GE(first, -1);
-#else
+#if !defined(_WIN32)
     EXPECT_EQ(first, -1);
 #endif
     EXPECT_GE(second, 0);
@@ -180,14 +178,13 @@ TEST(CpuUsage, MachineLoadQueryProtocol) {
 // idle and iowait; no time passed gives no value. Linux only: the Windows query
 // reads the system's counter, which a test cannot feed.
 TEST(CpuUsage, MachineLoadFromStatLines_Posix) {
-    const char* path = "fake_stat";
-    std::ofstream(path) << "cpu 100 0 100 700 100 0 0 0 0 0\ncpu0 1 2 3 4\n";
+    std::ofstream("fake_stat") << "cpu 100 0 100 700 100 0 0 0 0 0\ncpu0 1 2 3 4\n";
     pf::cpu::LoadQuery* query = pf::cpu::createLoadQuery(W16("fake_stat"));
-    EXPECT_EQ(pf::cpu::queryLoad(query), -1);
-    for (const auto& [line, load] : {std::pair{"cpu 150 10 140 790 110 0 0 0 0 0", 50},
+    for (const auto& [line, load] : {std::pair{"cpu 100 0 100 700 100 0 0 0 0 0", -1},
+                                     {"cpu 150 10 140 790 110 0 0 0 0 0", 50},
                                      {"cpu 150 10 140 790 110 0 0 0 0 0", -1},
                                      {"cpu 151 10 140 791 110 0 0 1 0 0", 67}}) {
-        std::ofstream(path) << line << "\n";
+        std::ofstream("fake_stat") << line << "\n";
         EXPECT_EQ(pf::cpu::queryLoad(query), load) << line;
     }
     pf::cpu::destroyLoadQuery(query);
