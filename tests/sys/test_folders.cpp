@@ -40,6 +40,17 @@ TEST(pubfunc, UserFoldersAndConfiguration) {
     setenv("XDG_CONFIG_HOME", appData.c_str(), 1);
     unsetenv("XDG_DOCUMENTS_DIR");
 #endif
+    // The configuration file, first, so that its folder must come from the write
+    // path: names in any case, UTF-8 values, the 1,023-byte cut.
+    EXPECT_EQ(pubfunc::getUserConfigString(W16("s"), W16("k"), W16("none")), W16("none"));
+    pubfunc::setUserConfigString(W16("Sec"), W16("Key"), W16("\u4E2D\u6587 = x"));
+    pubfunc::setUserConfigString(W16("Sec"), W16("long"), wstring16(2000, W16('a')));
+    EXPECT_EQ(pubfunc::getUserConfigString(W16("sEC"), W16("kEY"), W16("")),
+              W16("\u4E2D\u6587 = x"));
+    EXPECT_EQ(pubfunc::getUserConfigString(W16("Sec"), W16("long"), W16("")),
+              wstring16(1023, W16('a')));
+    EXPECT_EQ(pubfunc::getUserConfigString(W16("Sec"), W16("never"), W16("d")), W16("d"));
+
     const fs::path business = appData / "tarvel" / "qz" / "business" / "qzvelocast";
     const fs::path log = appData / "tarvel" / "qz" / "log" / "orvex_engine";
     wstring16 record;
@@ -71,15 +82,6 @@ TEST(pubfunc, UserFoldersAndConfiguration) {
     }
     EXPECT_FALSE(fs::exists(business / "face"));
 
-    // The configuration file: names in any case, UTF-8 values, the 1,023-byte cut.
-    EXPECT_EQ(pubfunc::getUserConfigString(W16("s"), W16("k"), W16("none")), W16("none"));
-    pubfunc::setUserConfigString(W16("Sec"), W16("Key"), W16("\u4E2D\u6587 = x"));
-    pubfunc::setUserConfigString(W16("Sec"), W16("long"), wstring16(2000, W16('a')));
-    EXPECT_EQ(pubfunc::getUserConfigString(W16("sEC"), W16("kEY"), W16("")),
-              W16("\u4E2D\u6587 = x"));
-    EXPECT_EQ(pubfunc::getUserConfigString(W16("Sec"), W16("long"), W16("")),
-              wstring16(1023, W16('a')));
-    EXPECT_EQ(pubfunc::getUserConfigString(W16("Sec"), W16("never"), W16("d")), W16("d"));
     fs::remove_all(root);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <thread>
 
@@ -48,10 +49,16 @@ TEST(pubfunc, ProcessNamesSwitchesAndIds) {
               W16("e\\f"));
     EXPECT_EQ(pubfunc::getOrvexEnginePathFromCmdLine(W16("-engin")), W16(""));
     // A thread's id names no process, on Linux though /proc has an entry for it.
-    unsigned long otherThread = 0;
-    std::thread([&] { otherThread = threadId(); }).join();
+    std::promise<unsigned long> id;
+    std::promise<void> done;
+    std::thread other([&] {
+        id.set_value(threadId());
+        done.get_future().wait();
+    });
     EXPECT_TRUE(pubfunc::isProcessExist(ownPid()));
-    EXPECT_FALSE(pubfunc::isProcessExist(otherThread));
+    EXPECT_FALSE(pubfunc::isProcessExist(id.get_future().get()));
+    done.set_value();
+    other.join();
 }
 
 #if defined(_WIN32)
