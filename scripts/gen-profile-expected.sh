@@ -4,7 +4,7 @@
 # the sequence runs through the system's GetPrivateProfileStringA and
 # WritePrivateProfileStringA (Wine's, in the build's own prefix). The Linux
 # build's own reader and writer must then give the same lines;
-# test_profile_internal.cpp checks both builds against the file. Run it after
+# test_pubfunc_internal.cpp checks both builds against the file. Run it after
 # changing the table, and review the diff before committing. No test runs it.
 # Usage: scripts/gen-profile-expected.sh
 set -euo pipefail

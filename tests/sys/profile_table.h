@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace profile_table {
@@ -22,52 +23,34 @@ inline const char kSeed[] = "; first line\r\n\r\n[General]\r\n  Name = Alice \r\
                             "tab=\tv\t\r\ndup=first\r\ndup=second\r\n\r\n; in General\r\n"
                             "[general]\r\nName=copy\r\n[ Other ]\r\nk=v\r\n";
 
-struct Step {
-    bool write;
-    const char* file; // "seeded.ini" or "fresh.ini" (missing until written)
-    const char* section;
-    const char* key;
-    std::string value; // what a write stores, or a read's default
-};
-
+// 'g'et (the value is the default) or 's'et, in the 's'eeded or the 'f'resh file.
+typedef std::tuple<char, char, const char*, const char*, std::string> Step;
 inline const std::string kLong(2000, 'L');
-inline const char kChinese[] = "\xE4\xB8\xAD\xE6\x96\x87 \xE5\x80\xBC"; // UTF-8
-
 inline const std::vector<Step> kSteps = {
     // clang-format off
-    {false, "seeded.ini", "General", "Name", "d"}, {false, "seeded.ini", "GENERAL", "nAME", "d"},
-    {false, "seeded.ini", "General", "empty", "d"}, {false, "seeded.ini", "General", "novalue", "d"},
-    {false, "seeded.ini", "General", "quoted", "d"}, {false, "seeded.ini", "General", "single", "d"},
-    {false, "seeded.ini", "General", "eq", "d"}, {false, "seeded.ini", "General", "tab", "d"},
-    {false, "seeded.ini", "General", "dup", "d"}, {false, "seeded.ini", "General", "none", "dflt"},
-    {false, "seeded.ini", "General", "none", "  dflt  "}, {false, "seeded.ini", "Nope", "k", "d"},
-    {false, "seeded.ini", "Other", "K", "d"}, {false, "seeded.ini", "General", "; in General", "d"},
-    {false, "seeded.ini", "General", "", "d"}, {false, "fresh.ini", "General", "Name", "missing"},
-    {false, "seeded.ini", "General", "none", kLong},
-    {true, "seeded.ini", "GENERAL", "NAME", "new value"}, {true, "seeded.ini", "general", "added", "x=y"},
-    {true, "seeded.ini", "OTHER", "pad", "  padded  "}, {true, "seeded.ini", "Other", "zh", kChinese},
-    {true, "seeded.ini", "Other", "long", kLong}, {true, "seeded.ini", "Other", "k", ""},
-    {true, "seeded.ini", "General", "dup", "third"}, {true, "seeded.ini", "New", "n", "1"},
-    {true, "seeded.ini", "new", "N", "2"}, {true, "fresh.ini", "S", "k", "v"},
-    {false, "seeded.ini", "General", "Name", "d"}, {false, "seeded.ini", "General", "added", "d"},
-    {false, "seeded.ini", "Other", "pad", "d"}, {false, "seeded.ini", "Other", "zh", "d"},
-    {false, "seeded.ini", "Other", "long", "d"}, {false, "seeded.ini", "Other", "k", "d"},
-    {false, "seeded.ini", "general", "DUP", "d"}, {false, "seeded.ini", "NEW", "n", "d"},
-    {false, "fresh.ini", "s", "K", "d"},
+    {'g', 's', "General", "Name", "d"}, {'g', 's', "GENERAL", "nAME", "d"}, {'g', 's', "General", "empty", "d"},
+    {'g', 's', "General", "novalue", "d"}, {'g', 's', "General", "quoted", "d"}, {'g', 's', "General", "single", "d"},
+    {'g', 's', "General", "eq", "d"}, {'g', 's', "General", "tab", "d"}, {'g', 's', "General", "dup", "d"},
+    {'g', 's', "General", "none", "dflt"}, {'g', 's', "General", "none", "  dflt  "}, {'g', 's', "Nope", "k", "d"},
+    {'g', 's', "Other", "K", "d"}, {'g', 's', "General", "; in General", "d"}, {'g', 's', "General", "", "d"},
+    {'g', 'f', "General", "Name", "missing"}, {'g', 's', "General", "none", kLong},
+    {'s', 's', "GENERAL", "NAME", "new value"}, {'s', 's', "general", "added", "x=y"},
+    {'s', 's', "OTHER", "pad", "  padded  "}, {'s', 's', "Other", "zh", "\xE4\xB8\xAD\xE6\x96\x87 \xE5\x80\xBC"},
+    {'s', 's', "Other", "long", kLong}, {'s', 's', "Other", "k", ""}, {'s', 's', "General", "dup", "third"},
+    {'s', 's', "New", "n", "1"}, {'s', 's', "new", "N", "2"}, {'s', 'f', "S", "k", "v"},
+    {'g', 's', "General", "Name", "d"}, {'g', 's', "General", "added", "d"}, {'g', 's', "Other", "pad", "d"},
+    {'g', 's', "Other", "zh", "d"}, {'g', 's', "Other", "long", "d"}, {'g', 's', "Other", "k", "d"},
+    {'g', 's', "general", "DUP", "d"}, {'g', 's', "NEW", "n", "d"}, {'g', 'f', "s", "K", "d"},
     // clang-format on
 };
 
-// Printable ASCII as it is, other bytes as \xNN; a long text by its length and ends.
+// The text in quotes, each control character as ^ and a letter (CR is ^M); a long
+// text by its length.
 inline std::string show(const std::string& text) {
-    if (text.size() > 60)
-        return "<" + std::to_string(text.size()) + "> " + show(text.substr(0, 8)) + "..." +
-               show(text.substr(text.size() - 8));
+    if (text.size() > 60) return "<" + std::to_string(text.size()) + ">";
     std::string out = "\"";
-    for (const unsigned char c : text) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, char(c)) : hex;
-    }
+    for (const char c : text)
+        out += c >= 0 && c < 0x20 ? std::string{'^', char(c + 64)} : std::string(1, c);
     return out + "\"";
 }
 
@@ -75,29 +58,23 @@ inline std::string show(const std::string& text) {
 // left out of the files' dump: the Linux writer keeps them where they were, the
 // Windows build's (under Wine) drops them.
 inline std::string run(const std::string& folder) {
-    std::remove((folder + "fresh.ini").c_str());
-    std::ofstream(folder + "seeded.ini", std::ios::binary) << kSeed;
+    const std::string seeded = folder + "seeded.ini", fresh = folder + "fresh.ini";
+    std::remove(fresh.c_str());
+    std::ofstream(seeded, std::ios::binary) << kSeed;
     std::string out;
-    for (const Step& s : kSteps) {
-        const std::string file = folder + s.file;
-        out += std::string(s.write ? "set " : "get ") + s.file + " [" + s.section + "] " + s.key +
-               " " + show(s.value) + " -> ";
-        out += s.write ? (pf::sys::writeProfileString(file, s.section, s.key, s.value) ? "ok"
-                                                                                       : "failed")
-                       : show(pf::sys::readProfileString(file, s.section, s.key, s.value));
-        out += "\n";
+    for (const auto& [op, which, section, key, value] : kSteps) {
+        const std::string& file = which == 's' ? seeded : fresh;
+        out += op + (which + (" [" + std::string(section) + "] " + key + " " + show(value)));
+        out += " -> " +
+               (op == 's' ? std::to_string(pf::sys::writeProfileString(file, section, key, value))
+                          : show(pf::sys::readProfileString(file, section, key, value))) +
+               "\n";
     }
-    for (const char* name : {"seeded.ini", "fresh.ini"}) {
-        std::ifstream in(folder + name, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        out += std::string("file ") + name + "\n";
-        for (size_t start = 0; start < bytes.size();) {
-            const size_t end = bytes.find('\n', start);
-            const std::string line =
-                bytes.substr(start, end == std::string::npos ? end : end + 1 - start);
-            if (line != "\r\n") out += show(line) + "\n";
-            start = end == std::string::npos ? bytes.size() : end + 1;
-        }
+    for (const std::string& file : {seeded, fresh}) {
+        std::ifstream in(file, std::ios::binary);
+        std::string line;
+        while (std::getline(in, line))
+            if (line != "\r") out += show(line) + "\n";
     }
     return out;
 }
