@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <tuple>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -85,10 +84,10 @@ TEST(pubfunc, UserFoldersConfigurationAndFiles) {
     std::ofstream(dir / "img.bmp", std::ios::binary) << std::string(75, '#');
     const std::string pixels(16, '\x7F');
     ASSERT_TRUE(pubfunc::saveAsBMP(pixels.data(), 16, 2, 2, 32, text(dir / "img.bmp").c_str()));
-    std::ifstream in(dir / "img.bmp", std::ios::binary);
-    const std::string got{std::istreambuf_iterator<char>(in), {}};
+    std::vector<char> bmp;
+    pubfunc::loadBinaryFile(text(dir / "img.bmp"), bmp);
     const std::string head(
         "BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\xFE\xFF\xFF\xFF\x01\0\x20\0", 30);
-    EXPECT_EQ(got, head + std::string(24, '\0') + pixels + "#####");
+    EXPECT_EQ(std::string(bmp.begin(), bmp.end()), head + std::string(24, '\0') + pixels + "#####");
     fs::remove_all(root);
 }

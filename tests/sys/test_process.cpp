@@ -6,9 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <thread>
 
 #if !defined(_WIN32)
@@ -97,8 +95,9 @@ TEST(pubfunc, OpenUrlThreadPassesOneArgument) {
     ASSERT_TRUE(pubfunc::openUrl(url));
     for (int i = 0; i < 600 && !fs::exists(record); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream in(record, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+    std::vector<char> got;
+    pubfunc::loadBinaryFile(record.string<wchar16>(), got);
+    EXPECT_EQ(std::string(got.begin(), got.end()),
               pubfunc::toNarrowString(url.c_str(), -1, 65001) + "\n");
     fs::remove_all(dir);
 }
