@@ -13,6 +13,7 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -158,14 +159,20 @@ HWND pubfunc::getProcessMainWnd(unsigned long pid, const wstring16& title) {
     return nullptr;
 }
 
+// The windows are gathered in one walk and then raised: raising a window moves it
+// to the top of the z-order that the walk follows, which would visit the process's
+// windows again and again. They are raised from the bottom up, so they keep their
+// order among themselves.
 void pubfunc::showProcessMainWnd(unsigned long pid) {
+    std::vector<HWND> windows;
     for (HWND wnd = GetTopWindow(nullptr); wnd; wnd = GetWindow(wnd, GW_HWNDNEXT)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(wnd, &owner);
-        if (owner == pid && IsWindow(wnd)) {
-            ShowWindow(wnd, SW_SHOW);
-            BringWindowToTop(wnd);
-        }
+        if (owner == pid && IsWindow(wnd)) windows.push_back(wnd);
+    }
+    for (auto wnd = windows.rbegin(); wnd != windows.rend(); ++wnd) {
+        ShowWindow(*wnd, SW_SHOW);
+        BringWindowToTop(*wnd);
     }
 }
 
