@@ -100,7 +100,8 @@ public:
 
     static bool isProcessExist(unsigned long pid);
     // The first visible top-level window of the process in z-order, or null; the
-    // title is only logged. Two info lines a window of the process are logged.
+    // title is only logged. Logs one info line for the call and one for each
+    // window of the process that it looks at.
     // Linux has no windows: null, nothing shown, 0, false.
     static HWND getProcessMainWnd(unsigned long pid, const wstring16& title);
     // Shows and raises every top-level window of the process.
@@ -161,9 +162,10 @@ public:
     static wstring16 getFacetrainedFileUrl();
 
     // The user configuration file user.ini in getUserConfigSavePath(): section and
-    // key names match in any case; values are UTF-8 in the file, read back cut to
-    // 1,023 bytes, with the blanks around them dropped. A missing file, section or
-    // key gives def. Writing keeps the file's other lines, comments and blank lines
+    // key names match in any case; values are UTF-8 in the file, stored and read
+    // back without the blanks around them (and without one pair of enclosing
+    // quotes), cut to 1,023 bytes. A missing file, section or key gives def
+    // without its trailing blanks. Writing keeps the file's other lines, comments and blank lines
     // included; on Linux the file is replaced whole (a new file renamed over it),
     // so a crash never leaves it half-written.
     static wstring16 getUserConfigString(const wstring16& section, const wstring16& key,
