@@ -12,9 +12,7 @@
 
 namespace fs = std::filesystem;
 
-static wstring16 text(const fs::path& path) {
-    return path.string<wchar16>();
-}
+static const auto g_wide = [](const fs::path& path) { return path.string<wchar16>(); };
 
 // One case, since the folders it redirects are the whole process's (on Windows,
 // the whole prefix's).
@@ -58,7 +56,7 @@ TEST(pubfunc, UserFoldersConfigurationAndFiles) {
         // clang-format on
     };
     for (const auto& [got, want, created] : rows) {
-        EXPECT_EQ(got, text(want));
+        EXPECT_EQ(got, g_wide(want));
         EXPECT_TRUE(created.empty() || fs::is_directory(created)) << created;
     }
     EXPECT_FALSE(fs::exists(business / "face"));
@@ -73,19 +71,19 @@ TEST(pubfunc, UserFoldersConfigurationAndFiles) {
                                             {"empty", true, "xyz"},
                                             {"ten", true, "0123456789"}}) {
         std::vector<char> data{'x', 'y', 'z'};
-        EXPECT_EQ(pubfunc::loadBinaryFile(text(dir / name), data), opens) << name;
+        EXPECT_EQ(pubfunc::loadBinaryFile(g_wide(dir / name), data), opens) << name;
         EXPECT_EQ(std::string(data.begin(), data.end()), want) << name;
     }
-    EXPECT_TRUE(pubfunc::isFileExist(text(dir)));
-    EXPECT_FALSE(pubfunc::isFileExist(text(dir / "missing")));
-    EXPECT_GT(pubfunc::getDiskFreeSpace(text(dir / "missing" / "deeper")), 0);
+    EXPECT_TRUE(pubfunc::isFileExist(g_wide(dir)));
+    EXPECT_FALSE(pubfunc::isFileExist(g_wide(dir / "missing")));
+    EXPECT_GT(pubfunc::getDiskFreeSpace(g_wide(dir / "missing" / "deeper")), 0);
 
     // Over a longer file: the header and 16 bytes, then the old bytes from 70 on.
     std::ofstream(dir / "img.bmp", std::ios::binary) << std::string(75, '#');
     const std::string pixels(16, '\x7F');
-    ASSERT_TRUE(pubfunc::saveAsBMP(pixels.data(), 16, 2, 2, 32, text(dir / "img.bmp").c_str()));
+    ASSERT_TRUE(pubfunc::saveAsBMP(pixels.data(), 16, 2, 2, 32, g_wide(dir / "img.bmp").c_str()));
     std::vector<char> bmp;
-    pubfunc::loadBinaryFile(text(dir / "img.bmp"), bmp);
+    pubfunc::loadBinaryFile(g_wide(dir / "img.bmp"), bmp);
     const std::string head(
         "BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\xFE\xFF\xFF\xFF\x01\0\x20\0", 30);
     EXPECT_EQ(std::string(bmp.begin(), bmp.end()), head + std::string(24, '\0') + pixels + "#####");

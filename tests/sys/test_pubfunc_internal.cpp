@@ -117,14 +117,13 @@ TEST(pubfunc, RandomGeneratorSequence) {
 // On Windows this checks that the file still matches the system's functions; on
 // Linux, that the library's own reader and writer give the same results.
 TEST(Profile, MatchesTheWindowsResults) {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "pubfunc-profile";
-    fs::create_directories(folder);
+    const auto folder = std::filesystem::temp_directory_path() / "pubfunc-profile";
+    std::filesystem::create_directories(folder);
     std::ifstream file(PUBFUNC_TEST_DATA "/profile_expected.txt");
     std::string want, line;
     while (std::getline(file, line))
         if (line[0] != '#') want += line + "\n";
     EXPECT_EQ(profile_table::run((folder / "").string()), want)
         << "run scripts/gen-profile-expected.sh after editing the table";
-    fs::remove_all(folder);
+    std::filesystem::remove_all(folder);
 }
