@@ -1,16 +1,19 @@
 // The key table behind CKeyExchange, pubfunc's frame-rate counters on a clock the
-// test drives, and GetRandomNum's generator.
+// test drives, GetRandomNum's generator, and the profile files against the Windows
+// build's results.
 #include <pubfunc/keyexchange.h>
 #include <pubfunc/pubfunc.h>
 #include <pubfunc/vtqlogger.h>
 
 #include "sys/fps_internal.h"
 #include "sys/keys_internal.h"
+#include "sys/profile_table.h"
 #include "sys/random.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -109,4 +112,18 @@ TEST(pubfunc, RandomGeneratorSequence) {
     pf::sys::seedRandom(1);
     for (const int want : {41, 18467, 6334, 26500, 19169})
         EXPECT_EQ(pf::sys::drawRandom(), want);
+}
+
+// On Windows this checks that the file still matches the system's functions; on
+// Linux, that the library's own reader and writer give the same results.
+TEST(Profile, MatchesTheWindowsResults) {
+    const auto folder = std::filesystem::temp_directory_path() / "pubfunc-profile";
+    std::filesystem::create_directories(folder);
+    std::ifstream file(PUBFUNC_TEST_DATA "/profile_expected.txt");
+    std::string want, line;
+    while (std::getline(file, line))
+        if (line[0] != '#') want += line + "\n";
+    EXPECT_EQ(profile_table::run((folder / "").string()), want)
+        << "run scripts/gen-profile-expected.sh after editing the table";
+    std::filesystem::remove_all(folder);
 }
