@@ -11,6 +11,7 @@ packages=(
     libclang-rt-14-dev libpugixml-dev shared-mime-info
     ffmpeg locales
     libglib2.0-dev libsigc++-3.0-dev
+    libswscale-dev libavutil-dev libyuv-dev dpkg-dev
 )
 
 missing=()

@@ -1,0 +1,33 @@
+// The platform half of RGBScale: finding and loading libswscale at run time, the
+// pixel-format names of the libavutil it uses, and the guard around its calls.
+#pragma once
+
+#include <pubfunc/export.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace pf {
+namespace media {
+
+// The first scaling library found in folder (without a trailing separator):
+// major 2, then the newer majors; on Linux then the system's. Null when none loads.
+HINSTANCE loadSwscale(const wstring16& folder);
+void* swscaleSymbol(HINSTANCE lib, const char* name);
+void unloadSwscale(HINSTANCE lib);
+
+// av_get_pix_fmt of the libavutil that lib was loaded with; null when not found.
+typedef int (*PixFmtByNameFn)(const char*);
+PixFmtByNameFn pixFmtByName(HINSTANCE lib);
+
+// Runs fn(arg). On Windows a processor exception inside fn ends the call instead
+// of the process; elsewhere the call is plain.
+void guardedCall(void (*fn)(void*), void* arg);
+
+// White-box tests: when set, the folder searched instead of this library's, and
+// on Linux the system's libraries are not searched either.
+extern const wstring16* swscaleFolderForTests;
+
+} // namespace media
+} // namespace pf
