@@ -77,4 +77,7 @@ private:
     static wstring16 hotkeyKeyName(unsigned int virtualKey);
     static void _updatePublishFPS(unsigned int& frameCount, unsigned int& windowStart,
                                   const wstring16& name, int windowMs);
+public: // TEMP
+    enum moduleType { moduleExe = 0, moduleDll = 1 };
+    static wstring16 getExePath(moduleType type);
 };
