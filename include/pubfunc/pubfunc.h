@@ -72,12 +72,45 @@ public:
     static void updateBeforeEncodeFPS(const wstring16& name);
     static void updateAfterEncodeFPS(const wstring16& name);
 
+    // --- System information ---
+
+    // Fills the process-wide OS version record once; call it early, before
+    // getOSVersion and the CPU clock's sleeps are used.
+    static void initPubfunc();
+    // The version code of the record initPubfunc filled: 0 below Vista, 6 Vista,
+    // 7 Windows 7, 8 Windows 8 and everything later; 0 before initPubfunc. The
+    // Linux build reports the newest code, 8, once initPubfunc has run.
+    static int getOSVersion();
+    // The same code from a fresh query (8 on Linux).
+    static int OSGetVersion();
+    // True from Vista on, and when the version cannot be read (true on Linux).
+    static bool isAboveVista();
+    // True on Windows 10 (10.0) by the system's own version numbers, whatever the
+    // compatibility version the process is shown; false on Linux.
+    static bool IsWin10OSVersion();
+    static bool is64BitWindows(); // always true
+    // Physical memory in MiB (Linux: MemTotal of /proc/meminfo).
+    static unsigned long long GetMemoryTotal();
+    // The first processor's clock in MHz, 0 when unknown (Linux: its highest
+    // frequency under /sys, else "cpu MHz" of /proc/cpuinfo).
+    static unsigned long GetCPUSpeed();
+    // The processor's name, empty when unknown (Linux: "model name" of /proc/cpuinfo).
+    static wstring16 getCPUName();
+    // The first display adapter's name from the registry, stored as a binary
+    // (UTF-16) or string value; empty when missing, and always on Linux.
+    static wstring16 GetDisplayAdapterName();
+    // Desktop composition: false and 1 (S_FALSE) below Vista, when the desktop
+    // window manager cannot be had, and on Linux.
+    static bool IsCompositionEnabled();
+    static long enableComposition(bool enable);
+    // The share of the machine that processId used since the previous call, from
+    // the library's one CCpuUsage, truncated: the first call chooses the process
+    // for the life of the library and gives 0.
+    static int getCPUUsage(unsigned long processId);
+
 private:
     static wstring16 modifierNames(unsigned int flags);
     static wstring16 hotkeyKeyName(unsigned int virtualKey);
     static void _updatePublishFPS(unsigned int& frameCount, unsigned int& windowStart,
                                   const wstring16& name, int windowMs);
-public: // TEMP
-    enum moduleType { moduleExe = 0, moduleDll = 1 };
-    static wstring16 getExePath(moduleType type);
 };
