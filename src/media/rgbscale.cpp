@@ -29,6 +29,8 @@ constexpr int kYuv420p = 0;
 constexpr int kYuyv422 = 1;
 constexpr int kBgra = 30;
 
+const wstring16* s_folderForTests = nullptr;
+
 constexpr int kPointSampling = 16;
 constexpr int kBicubic = 4;
 
@@ -49,6 +51,10 @@ void callScale(void* arg) {
 
 } // namespace
 
+void pf::media::setSwscaleFolder(const wstring16* folder) {
+    s_folderForTests = folder;
+}
+
 RGBScale::RGBScale()
     : freeContext(nullptr), getContext(nullptr), scale(nullptr), module(nullptr), context(nullptr),
       srcWidth(0), srcHeight(0), dstWidth(0), dstHeight(0), srcStride(0), dstStride(0),
@@ -62,9 +68,8 @@ RGBScale::~RGBScale() {
 
 void RGBScale::init() {
     if (module) return;
-    const wstring16 folder = media::swscaleFolderForTests ? *media::swscaleFolderForTests
-                                                          : pubfunc::getExePath(pubfunc::moduleDll);
-    module = media::loadSwscale(folder);
+    module = s_folderForTests ? media::loadSwscale(*s_folderForTests, false)
+                              : media::loadSwscale(pubfunc::getExePath(pubfunc::moduleDll), true);
     if (!module) return;
     freeContext = reinterpret_cast<FreeContextFn>(media::swscaleSymbol(module, "sws_freeContext"));
     getContext = reinterpret_cast<GetContextFn>(media::swscaleSymbol(module, "sws_getContext"));

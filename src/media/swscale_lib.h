@@ -12,8 +12,9 @@ namespace pf {
 namespace media {
 
 // The first scaling library found in folder (without a trailing separator):
-// major 2, then the newer majors; on Linux then the system's. Null when none loads.
-HINSTANCE loadSwscale(const wstring16& folder);
+// major 2, then the newer majors; on Linux then, with systemToo, the system's.
+// Null when none loads.
+HINSTANCE loadSwscale(const wstring16& folder, bool systemToo);
 void* swscaleSymbol(HINSTANCE lib, const char* name);
 void unloadSwscale(HINSTANCE lib);
 
@@ -25,9 +26,9 @@ PixFmtByNameFn pixFmtByName(HINSTANCE lib);
 // of the process; elsewhere the call is plain.
 void guardedCall(void (*fn)(void*), void* arg);
 
-// White-box tests: when set, the folder searched instead of this library's, and
-// on Linux the system's libraries are not searched either.
-extern const wstring16* swscaleFolderForTests;
+// White-box tests: a folder searched instead of this library's, and then nowhere
+// else; null restores the search.
+void setSwscaleFolder(const wstring16* folder);
 
 } // namespace media
 } // namespace pf

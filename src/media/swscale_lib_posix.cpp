@@ -12,8 +12,6 @@
 namespace pf {
 namespace media {
 
-const wstring16* swscaleFolderForTests = nullptr;
-
 namespace {
 
 constexpr int kFirstMajor = 2;
@@ -28,13 +26,13 @@ std::string toPath(const wstring16& folder) {
 
 } // namespace
 
-HINSTANCE loadSwscale(const wstring16& folder) {
+HINSTANCE loadSwscale(const wstring16& folder, bool systemToo) {
     const std::string dir = toPath(folder);
     for (int major = kFirstMajor; major <= kLastMajor; ++major) {
         const std::string path = dir + "/libswscale.so." + std::to_string(major);
         if (void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return lib;
     }
-    if (swscaleFolderForTests) return nullptr;
+    if (!systemToo) return nullptr;
     for (int major = kFirstMajor; major <= kLastMajor; ++major) {
         const std::string name = "libswscale.so." + std::to_string(major);
         if (void* lib = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) return lib;

@@ -14,8 +14,6 @@
 namespace pf {
 namespace media {
 
-const wstring16* swscaleFolderForTests = nullptr;
-
 namespace {
 
 constexpr int kFirstMajor = 2;
@@ -23,7 +21,7 @@ constexpr int kLastMajor = 12;
 
 // The targets of __builtin_setjmp/__builtin_longjmp: five pointers.
 typedef void* JumpBuffer[5];
-thread_local JumpBuffer* guardTarget = nullptr;
+thread_local JumpBuffer* s_guardTarget = nullptr;
 
 // Hardware faults are errors (severity bits 11) of the system's own facility.
 bool isProcessorException(DWORD code) {
@@ -33,11 +31,11 @@ bool isProcessorException(DWORD code) {
 }
 
 [[noreturn]] void escape() {
-    __builtin_longjmp(*guardTarget, 1);
+    __builtin_longjmp(*s_guardTarget, 1);
 }
 
 LONG CALLBACK guardHandler(EXCEPTION_POINTERS* info) {
-    if (!guardTarget || !isProcessorException(info->ExceptionRecord->ExceptionCode))
+    if (!s_guardTarget || !isProcessorException(info->ExceptionRecord->ExceptionCode))
         return EXCEPTION_CONTINUE_SEARCH;
     // Enter escape() as if called: 16-byte alignment less the return address, below
     // the faulting frame's stack.
@@ -54,7 +52,7 @@ void installGuard() {
 
 } // namespace
 
-HINSTANCE loadSwscale(const wstring16& folder) {
+HINSTANCE loadSwscale(const wstring16& folder, bool) {
     for (int major = kFirstMajor; major <= kLastMajor; ++major) {
         const wstring16 path = folder + L"\\swscale-" + std::to_wstring(major) + L".dll";
         // The library's own dependencies (libavutil) are found beside it.
@@ -87,12 +85,12 @@ PixFmtByNameFn pixFmtByName(HINSTANCE) {
 void guardedCall(void (*fn)(void*), void* arg) {
     installGuard();
     JumpBuffer target;
-    JumpBuffer* outer = guardTarget;
+    JumpBuffer* outer = s_guardTarget;
     if (__builtin_setjmp(target) == 0) {
-        guardTarget = &target;
+        s_guardTarget = &target;
         fn(arg);
     }
-    guardTarget = outer;
+    s_guardTarget = outer;
 }
 
 } // namespace media

@@ -249,9 +249,9 @@ TEST(RGBScale, SetUpKeepsContextAndFrameWhileSizesStay) {
 
     // Without the library file nothing is loaded, set up or converted.
     const wstring16 nowhere = W16("no-such-folder");
-    pf::media::swscaleFolderForTests = &nowhere;
+    pf::media::setSwscaleFolder(&nowhere);
     RGBScale absent;
-    pf::media::swscaleFolderForTests = nullptr;
+    pf::media::setSwscaleFolder(nullptr);
     EXPECT_EQ(RGBScaleProbe::module(absent), nullptr);
     absent.initRGB32ToI420(640, 360, 320, 180);
     absent.convertRGB32ToI420(yuyv.data(), out);
