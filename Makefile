@@ -26,7 +26,10 @@ $(addprefix build-,$(PRESETS) fuzz): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
+# The Windows tests convert pixels with a libswscale built for Windows from Debian's
+# ffmpeg source (cached outside the tree after the first build).
 test-windows: build-windows
+	bash scripts/build-swscale-win.sh build/windows/bin
 	bash scripts/wine-ctest.sh build/windows --preset windows -j $(JOBS)
 
 test-linux test-linux-asan test-linux-tsan: test-%: build-%

@@ -12,6 +12,7 @@ packages=(
     ffmpeg locales
     libglib2.0-dev libsigc++-3.0-dev
     python3-pil
+    libswscale-dev libavutil-dev libyuv-dev dpkg-dev
 )
 
 missing=()
