@@ -8,6 +8,8 @@
 #include <pubfunc/rgbscale.h>
 
 #include "media/swscale_lib.h"
+#include "platform/fs.h"
+#include "sys/dllhelper_internal.h"
 
 #include <cstddef>
 #include <cstring>
@@ -15,6 +17,7 @@
 namespace {
 
 namespace media = pf::media;
+namespace dl = pf::dl;
 
 // libswscale major-2 pixel-format numbers and the names later majors know them by.
 struct FormatName {
@@ -30,6 +33,30 @@ constexpr int kYuyv422 = 1;
 constexpr int kBgra = 30;
 
 const wstring16* s_folderForTests = nullptr;
+
+constexpr int kFirstMajor = 2;
+constexpr int kLastMajor = 12;
+// Windows finds the library's own dependencies (libavutil) beside it.
+constexpr unsigned kAlteredSearchPath = 8;
+
+// The first libswscale in folder, major 2 first, then the newer majors; with
+// systemToo then the system's copy where there is one.
+HMODULE loadSwscale(const wstring16& folder, bool systemToo) {
+    for (int major = kFirstMajor; major <= kLastMajor; ++major)
+        if (HMODULE lib =
+                dl::loadEx(folder + pf::platform::pathSeparator() + media::swscaleFileName(major),
+                           kAlteredSearchPath))
+            return lib;
+    for (int major = kFirstMajor; systemToo && media::hasSystemSwscale() && major <= kLastMajor;
+         ++major)
+        if (HMODULE lib = dl::load(media::swscaleFileName(major))) return lib;
+    return nullptr;
+}
+
+// An entry point of the loaded library as the function type it has.
+template <class Fn> Fn entry(HMODULE lib, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(dl::symbol(lib, name)));
+}
 
 constexpr int kPointSampling = 16;
 constexpr int kBicubic = 4;
@@ -68,12 +95,12 @@ RGBScale::~RGBScale() {
 
 void RGBScale::init() {
     if (module) return;
-    module = s_folderForTests ? media::loadSwscale(*s_folderForTests, false)
-                              : media::loadSwscale(pubfunc::getExePath(pubfunc::moduleDll), true);
+    module = s_folderForTests ? loadSwscale(*s_folderForTests, false)
+                              : loadSwscale(pubfunc::getExePath(pubfunc::moduleDll), true);
     if (!module) return;
-    freeContext = reinterpret_cast<FreeContextFn>(media::swscaleSymbol(module, "sws_freeContext"));
-    getContext = reinterpret_cast<GetContextFn>(media::swscaleSymbol(module, "sws_getContext"));
-    scale = reinterpret_cast<ScaleFn>(media::swscaleSymbol(module, "sws_scale"));
+    freeContext = entry<FreeContextFn>(module, "sws_freeContext");
+    getContext = entry<GetContextFn>(module, "sws_getContext");
+    scale = entry<ScaleFn>(module, "sws_scale");
 }
 
 int RGBScale::rgbTypeToPixelFormat(RgbType type) {
@@ -102,8 +129,7 @@ int RGBScale::rgbTypeToPixelFormat(RgbType type) {
 // its libavutil gives the format's name; -1 (no format, so no context) when the
 // library cannot say.
 int RGBScale::libraryFormat(int formatV2) {
-    auto version =
-        reinterpret_cast<unsigned (*)()>(media::swscaleSymbol(module, "swscale_version"));
+    auto version = entry<unsigned (*)()>(module, "swscale_version");
     if (!version || (version() >> 16) == 2) return formatV2;
     media::PixFmtByNameFn byName = media::pixFmtByName(module);
     for (const FormatName& f : kFormatNames)
@@ -236,7 +262,7 @@ void RGBScale::free() {
 
 void RGBScale::uninit() {
     free();
-    if (module) media::unloadSwscale(module);
+    if (module) dl::release(module);
     module = nullptr;
     freeContext = nullptr;
     getContext = nullptr;

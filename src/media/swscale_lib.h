@@ -1,5 +1,5 @@
-// The platform half of RGBScale: finding and loading libswscale at run time, the
-// pixel-format names of the libavutil it uses, and the guard around its calls.
+// The platform half of RGBScale: the names of libswscale's files, the pixel-format
+// names of the libavutil it uses, and the guard around its calls.
 #pragma once
 
 #include <pubfunc/export.h>
@@ -11,16 +11,15 @@
 namespace pf {
 namespace media {
 
-// The first scaling library found in folder (without a trailing separator):
-// major 2, then the newer majors; on Linux then, with systemToo, the system's.
-// Null when none loads.
-HINSTANCE loadSwscale(const wstring16& folder, bool systemToo);
-void* swscaleSymbol(HINSTANCE lib, const char* name);
-void unloadSwscale(HINSTANCE lib);
+// The file of libswscale's major version: "swscale-N.dll" on Windows,
+// "libswscale.so.N" elsewhere.
+wstring16 swscaleFileName(int major);
+// True where a bare file name finds the system's own copy (Linux).
+bool hasSystemSwscale();
 
 // av_get_pix_fmt of the libavutil that lib was loaded with; null when not found.
 typedef int (*PixFmtByNameFn)(const char*);
-PixFmtByNameFn pixFmtByName(HINSTANCE lib);
+PixFmtByNameFn pixFmtByName(HMODULE lib);
 
 // Runs fn(arg). On Windows a processor exception inside fn ends the call instead
 // of the process; elsewhere the call is plain.

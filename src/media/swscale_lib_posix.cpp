@@ -1,56 +1,28 @@
-// Loading libswscale on Linux: libswscale.so.N beside this library, then the
-// system's libswscale.so.N, for N from 2 upwards. No guard: a fault inside the
-// library is the process's, as any out-of-bounds read is.
+// libswscale on Linux: its files are libswscale.so.N, and the system has its own
+// copy. No guard: a fault inside the library is the process's, as any
+// out-of-bounds read is.
 #include "media/swscale_lib.h"
 
-#include "platform/utf8.h"
-
-#include <dlfcn.h>
+#include "sys/dllhelper_internal.h"
 
 #include <string>
 
 namespace pf {
 namespace media {
 
-namespace {
-
-constexpr int kFirstMajor = 2;
-constexpr int kLastMajor = 12;
-
-std::string toPath(const wstring16& folder) {
-    auto units = reinterpret_cast<const utf8::unit*>(folder.data());
-    std::string out(utf8::encode(units, folder.size(), nullptr, 0).written, '\0');
-    utf8::encode(units, folder.size(), reinterpret_cast<unsigned char*>(&out[0]), out.size());
-    return out;
+wstring16 swscaleFileName(int major) {
+    const std::string name = "libswscale.so." + std::to_string(major);
+    return wstring16(name.begin(), name.end());
 }
 
-} // namespace
-
-HINSTANCE loadSwscale(const wstring16& folder, bool systemToo) {
-    const std::string dir = toPath(folder);
-    for (int major = kFirstMajor; major <= kLastMajor; ++major) {
-        const std::string path = dir + "/libswscale.so." + std::to_string(major);
-        if (void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return lib;
-    }
-    if (!systemToo) return nullptr;
-    for (int major = kFirstMajor; major <= kLastMajor; ++major) {
-        const std::string name = "libswscale.so." + std::to_string(major);
-        if (void* lib = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) return lib;
-    }
-    return nullptr;
-}
-
-void* swscaleSymbol(HINSTANCE lib, const char* name) {
-    return dlsym(lib, name);
-}
-
-void unloadSwscale(HINSTANCE lib) {
-    dlclose(lib);
+bool hasSystemSwscale() {
+    return true;
 }
 
 // A handle's symbol search covers the libraries it depends on, libavutil among them.
-PixFmtByNameFn pixFmtByName(HINSTANCE lib) {
-    return reinterpret_cast<PixFmtByNameFn>(dlsym(lib, "av_get_pix_fmt"));
+PixFmtByNameFn pixFmtByName(HMODULE lib) {
+    return reinterpret_cast<PixFmtByNameFn>(
+        reinterpret_cast<void*>(dl::symbol(lib, "av_get_pix_fmt")));
 }
 
 void guardedCall(void (*fn)(void*), void* arg) {

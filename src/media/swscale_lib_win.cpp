@@ -1,4 +1,4 @@
-// Loading libswscale on Windows, and the guard around its calls.
+// libswscale on Windows: its files, its libavutil, and the guard around its calls.
 //
 // The guard: mingw's compiler has no structured-exception blocks, so a vectored
 // handler does their work. A guarded call marks its thread and records a jump
@@ -9,15 +9,14 @@
 // (C++ throws, debugger notices), pass through untouched.
 #include "media/swscale_lib.h"
 
+#include "sys/dllhelper_internal.h"
+
 #include <string>
 
 namespace pf {
 namespace media {
 
 namespace {
-
-constexpr int kFirstMajor = 2;
-constexpr int kLastMajor = 12;
 
 // The targets of __builtin_setjmp/__builtin_longjmp: five pointers.
 typedef void* JumpBuffer[5];
@@ -52,32 +51,23 @@ void installGuard() {
 
 } // namespace
 
-HINSTANCE loadSwscale(const wstring16& folder, bool) {
-    for (int major = kFirstMajor; major <= kLastMajor; ++major) {
-        const wstring16 path = folder + L"\\swscale-" + std::to_wstring(major) + L".dll";
-        // The library's own dependencies (libavutil) are found beside it.
-        if (HINSTANCE lib = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
-            return lib;
-    }
-    return nullptr;
+wstring16 swscaleFileName(int major) {
+    return L"swscale-" + std::to_wstring(major) + L".dll";
 }
 
-void* swscaleSymbol(HINSTANCE lib, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(lib, name));
-}
-
-void unloadSwscale(HINSTANCE lib) {
-    FreeLibrary(lib);
+// Only the copy in this library's folder is taken.
+bool hasSystemSwscale() {
+    return false;
 }
 
 // libavutil is loaded as libswscale's dependency: the one of the matching major is
 // already in the process under its own name.
-PixFmtByNameFn pixFmtByName(HINSTANCE) {
+PixFmtByNameFn pixFmtByName(HMODULE) {
     for (int major = 49; major <= 70; ++major) {
         const wstring16 name = L"avutil-" + std::to_wstring(major) + L".dll";
-        if (HMODULE avutil = GetModuleHandleW(name.c_str()))
+        if (HMODULE avutil = dl::find(name.c_str()))
             return reinterpret_cast<PixFmtByNameFn>(
-                reinterpret_cast<void*>(GetProcAddress(avutil, "av_get_pix_fmt")));
+                reinterpret_cast<void*>(dl::symbol(avutil, "av_get_pix_fmt")));
     }
     return nullptr;
 }

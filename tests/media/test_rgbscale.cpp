@@ -1,0 +1,286 @@
+// RGBScale against the real libswscale, checked with reference formulas computed
+// here: the byte layouts of the RGB types, BT.601 limited range for YUV.
+#include <pubfunc/rgbscale.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RGBScaleProbe {
+    static SwsContext* context(const RGBScale& s) { return s.context; }
+    static HINSTANCE module(const RGBScale& s) { return s.module; }
+    static int format(RGBScale& s, int type) {
+        return s.rgbTypeToPixelFormat(RGBScale::RgbType(type));
+    }
+};
+
+namespace {
+
+typedef RGBScale S;
+typedef std::array<int, 3> Px; // R, G, B
+
+// Each RgbType as one packed value: bytes, byte order, shift and width of R, G, B,
+// and the shift of an opaque alpha byte (-1: none).
+struct Layout {
+    int bytes;
+    bool bigEndian;
+    int shift[3], bits[3], alpha;
+};
+const Layout kLayouts[] = {
+    {3, true, {16, 8, 0}, {8, 8, 8}, -1},  {3, false, {16, 8, 0}, {8, 8, 8}, -1}, // RGB24, BGR24
+    {4, false, {16, 8, 0}, {8, 8, 8}, 24}, {4, true, {24, 16, 8}, {8, 8, 8}, 0},  // BGRA, RGBA
+    {2, false, {11, 5, 0}, {5, 6, 5}, -1}, {2, true, {10, 5, 0}, {5, 5, 5}, -1},  // RGB565, RGB555
+    {4, false, {16, 8, 0}, {8, 8, 8}, 24}, {4, true, {16, 8, 0}, {8, 8, 8}, 24}}; // RGB32, ARGB
+
+// Narrow channels widen by repeating their top bits.
+Px readPixel(int type, const unsigned char* p) {
+    const Layout& l = kLayouts[type];
+    uint32_t v = 0;
+    for (int i = 0; i < l.bytes; ++i)
+        v |= uint32_t(p[i]) << 8 * (l.bigEndian ? l.bytes - 1 - i : i);
+    Px c;
+    for (int i = 0; i < 3; ++i) {
+        const int x = v >> l.shift[i] & ((1 << l.bits[i]) - 1);
+        c[i] = x << (8 - l.bits[i]) | x >> (2 * l.bits[i] - 8);
+    }
+    return c;
+}
+
+void writePixel(int type, unsigned char* p, Px c) {
+    const Layout& l = kLayouts[type];
+    uint32_t v = l.alpha < 0 ? 0 : 255u << l.alpha;
+    for (int i = 0; i < 3; ++i)
+        v |= uint32_t(c[i] >> (8 - l.bits[i])) << l.shift[i];
+    for (int i = 0; i < l.bytes; ++i)
+        p[i] = static_cast<unsigned char>(v >> 8 * (l.bigEndian ? l.bytes - 1 - i : i));
+}
+
+constexpr int kW = 64, kH = 32;
+// Equal sizes, then half the width and three quarters of the height.
+const int kSizes[][2] = {{kW, kH}, {kW / 2, kH * 3 / 4}};
+
+// The test pattern: every channel a plane over the frame, so that a bicubic
+// down-scale keeps the value at the sample point away from the borders.
+Px rgbAt(double x, double y) {
+    return {int(30 + 190 * x / kW), int(200 - 150 * y / kH), int(60 + 90 * x / kW + 90 * y / kH)};
+}
+int clamp8(double v) {
+    return std::min(255, std::max(0, int(std::lround(v))));
+}
+std::array<double, 3> yuvAt(double x, double y) {
+    const Px c = rgbAt(x, y);
+    return {16 + (65.481 * c[0] + 128.553 * c[1] + 24.966 * c[2]) / 255,
+            128 + (-37.797 * c[0] - 74.203 * c[1] + 112 * c[2]) / 255,
+            128 + (112 * c[0] - 93.786 * c[1] - 18.214 * c[2]) / 255};
+}
+Px yuvToRgb(std::array<double, 3> yuv) {
+    const double l = 1.164 * (yuv[0] - 16), u = yuv[1] - 128, v = yuv[2] - 128;
+    return {clamp8(l + 1.596 * v), clamp8(l - 0.813 * v - 0.391 * u), clamp8(l + 2.018 * u)};
+}
+// The source position of destination sample i's centre, along one axis.
+double srcPos(double i, int src, int dst) {
+    return (i + 0.5) * src / dst - 0.5;
+}
+
+std::vector<unsigned char> rgbFrame(int type, bool upsideDown) {
+    std::vector<unsigned char> f(kW * kH * kLayouts[type].bytes);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            writePixel(type, &f[((upsideDown ? kH - 1 - y : y) * kW + x) * kLayouts[type].bytes],
+                       rgbAt(x, y));
+    return f;
+}
+
+// Y0 U Y1 V with each pair's chroma averaged.
+std::vector<unsigned char> yuyvFrame() {
+    std::vector<unsigned char> f;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; x += 2) {
+            const auto a = yuvAt(x, y), b = yuvAt(x + 1, y);
+            for (double v : {a[0], (a[1] + b[1]) / 2, b[0], (a[2] + b[2]) / 2})
+                f.push_back(static_cast<unsigned char>(clamp8(v)));
+        }
+    return f;
+}
+
+// Fails with the largest difference over every channel of a w x h grid, skipping a
+// border of 3 samples on a down-scale, where the filter reaches past the frame.
+template <class Ref, class Got>
+void expectNear(const std::string& what, int w, int h, bool scaled, int tolerance, Ref ref,
+                Got got) {
+    int worst = 0, wx = 0, wy = 0;
+    for (int y = scaled ? 3 : 0; y < h - (scaled ? 3 : 0); ++y)
+        for (int x = scaled ? 3 : 0; x < w - (scaled ? 3 : 0); ++x)
+            for (int c = 0; c < 3; ++c)
+                if (std::abs(ref(x, y)[c] - got(x, y)[c]) > worst)
+                    worst = std::abs(ref(x, y)[c] - got(x, y)[c]), wx = x, wy = y;
+    EXPECT_LE(worst, tolerance) << what << " into " << w << "x" << h << ", worst at " << wx << ","
+                                << wy;
+}
+
+constexpr int kYuyv = 8; // a source that is not an RgbType
+
+} // namespace
+
+// Every RGB source type (read upright and flipped) and YUYV into every RGB type.
+TEST(RGBScale, RgbOutputsMatchReference) {
+    RGBScale s;
+    ASSERT_NE(RGBScaleProbe::module(s), nullptr);
+    const std::vector<unsigned char> yuyv = yuyvFrame();
+    for (int from = 0; from <= kYuyv; ++from)
+        for (int to = 0; to < 8; ++to)
+            for (bool flip : {false, true})
+                for (auto& size : kSizes) {
+                    const int dw = size[0], dh = size[1], bytes = kLayouts[to].bytes;
+                    std::vector<unsigned char> dst(dw * dh * bytes);
+                    s.free(); // a change of formats alone keeps the context
+                    if (from == kYuyv) {
+                        s.initYUV422ToRGB(kW, kH, dw, dh, dw * bytes, S::RgbType(to));
+                        s.convertYUV422ToRGB(const_cast<unsigned char*>(yuyv.data()), dst.data());
+                    } else {
+                        std::vector<unsigned char> src = rgbFrame(from, flip);
+                        s.initRGBToRGB(kW, kH, dw, dh, kW * kLayouts[from].bytes, dw * bytes,
+                                       S::RgbType(from), S::RgbType(to));
+                        s.convertRGBToRGB(src.data(), dst.data(), flip);
+                    }
+                    // The reference passes through the precision of both layouts.
+                    auto ref = [&](int x, int y) {
+                        unsigned char a[4], b[4];
+                        const double sx = srcPos(x, kW, dw), sy = srcPos(y, kH, dh);
+                        if (from == kYuyv)
+                            writePixel(to, b, yuvToRgb(yuvAt(sx, sy)));
+                        else
+                            writePixel(from, a, rgbAt(sx, sy)),
+                                writePixel(to, b, readPixel(from, a));
+                        return readPixel(to, b);
+                    };
+                    auto got = [&](int x, int y) {
+                        return readPixel(to, &dst[(y * dw + x) * bytes]);
+                    };
+                    // RGB: exact at equal sizes, but 15-bit big-endian RGB goes through YUV
+                    // inside libswscale; a down-scale interpolates values cut to 5 or 6 bits
+                    // and cuts them again. YUV: libswscale's fixed-point coefficients.
+                    const bool packed16 =
+                        (from != kYuyv && kLayouts[from].bytes == 2) || bytes == 2;
+                    const bool via555 = from == S::RGB555 || to == S::RGB555;
+                    const int tolerance = from == kYuyv ? (bytes == 2 ? 10 : 6)
+                                          : dw != kW    ? (packed16 ? 12 : 2)
+                                          : via555      ? 4
+                                                        : 0;
+                    expectNear("type " + std::to_string(from) + " to " + std::to_string(to) +
+                                   (flip ? " flipped" : ""),
+                               dw, dh, dw != kW, tolerance, ref, got);
+                }
+}
+
+// I420 checked on the chroma grid: Y of each 2 x 2 block's top-left sample, U, V.
+TEST(RGBScale, I420OutputsMatchReference) {
+    RGBScale s;
+    std::vector<unsigned char> yuyv = yuyvFrame(), bgra = rgbFrame(S::RGB32, false);
+    for (auto& size : kSizes)
+        for (bool fromYuyv : {true, false}) {
+            const int dw = size[0], dh = size[1], quarter = dw * dh / 4;
+            unsigned char* out = nullptr;
+            s.free();
+            if (fromYuyv) {
+                s.initYUV422ToI420(kW, kH, dw, dh);
+                s.convertYUV422ToI420(yuyv.data(), out);
+            } else {
+                s.initRGB32ToI420(kW, kH, dw, dh);
+                s.convertRGB32ToI420(bgra.data(), out);
+            }
+            ASSERT_NE(out, nullptr);
+            auto ref = [&](int x, int y) {
+                const auto luma = yuvAt(srcPos(2 * x, kW, dw), srcPos(2 * y, kH, dh));
+                const auto chroma = yuvAt(srcPos(2 * x + 0.5, kW, dw), srcPos(2 * y + 0.5, kH, dh));
+                return Px{clamp8(luma[0]), clamp8(chroma[1]), clamp8(chroma[2])};
+            };
+            auto got = [&](int x, int y) {
+                const int c = y * dw / 2 + x;
+                return Px{out[2 * y * dw + 2 * x], out[4 * quarter + c], out[5 * quarter + c]};
+            };
+            expectNear(fromYuyv ? "yuyv to i420" : "rgb32 to i420", dw / 2, dh / 2, dw != kW, 2,
+                       ref, got);
+        }
+}
+
+TEST(RGBScale, SetUpKeepsContextAndFrameWhileSizesStay) {
+    RGBScale s;
+    std::vector<unsigned char> yuyv(1280 * 720 * 2);
+    for (size_t i = 0; i < yuyv.size(); i += 4)
+        yuyv[i] = yuyv[i + 2] = 100, yuyv[i + 1] = 50, yuyv[i + 3] = 200;
+    unsigned char* out = nullptr;
+    s.initYUV422ToI420(1280, 720, 640, 360);
+    SwsContext* context = RGBScaleProbe::context(s);
+    ASSERT_NE(context, nullptr);
+    s.convertYUV422ToI420(yuyv.data(), out);
+    ASSERT_NE(out, nullptr);
+    // 640 x 360 I420: U at 230,400, V at 288,000, 345,600 bytes in all.
+    const int samples[][2] = {{0, 100},     {230399, 100}, {230400, 50},
+                              {287999, 50}, {288000, 200}, {345599, 200}};
+    for (auto& at : samples)
+        EXPECT_NEAR(out[at[0]], at[1], 1) << "byte " << at[0];
+    unsigned char* first = out;
+    s.initYUV422ToI420(1280, 720, 640, 360);
+    s.initRGB32ToI420(1280, 720, 640, 360); // formats are not compared
+    EXPECT_EQ(RGBScaleProbe::context(s), context);
+    s.convertYUV422ToI420(yuyv.data(), out);
+    EXPECT_EQ(out, first);
+
+    // Below 4 x 4 source pixels nothing is converted and the output keeps its value.
+    s.initYUV422ToI420(3, 100, 3, 100);
+    s.convertYUV422ToI420(yuyv.data(), out);
+    EXPECT_EQ(out, first);
+    std::vector<unsigned char> dst(64, 0xAB);
+    s.initRGBToRGB(3, 100, 3, 100, 12, 12, S::BGRA, S::RGB24);
+    s.convertRGBToRGB(yuyv.data(), dst.data(), true);
+    EXPECT_EQ(dst, std::vector<unsigned char>(64, 0xAB));
+
+    s.uninit();
+    EXPECT_EQ(RGBScaleProbe::module(s), nullptr);
+    s.init();
+    EXPECT_NE(RGBScaleProbe::module(s), nullptr);
+}
+
+TEST(RGBScale, PixelFormatTableAndExpansionBytes) {
+    RGBScale s;
+    const int expected[] = {2, 3, 30, 28, 44, 45, 30, 27, -1};
+    for (int type = 0; type < 9; ++type)
+        EXPECT_EQ(RGBScaleProbe::format(s, type), expected[type]) << "type " << type;
+    // Two rows into a 20-byte destination stride (16 used); the odd fifth pixel is dropped;
+    // then the U Y0 V Y1 order.
+    unsigned char src[] = {10, 80, 20, 90, 30, 81, 40, 91, 99, 99,
+                           50, 82, 60, 92, 70, 83, 80, 93, 99, 99};
+    std::vector<unsigned char> dst(48);
+    s.initYUV422To444(5, 2);
+    s.convert422To444(dst.data(), src, 20, true);
+    s.initYUV422To444(2, 1);
+    s.convert422To444(&dst[40], src + 1, 8, false);
+    EXPECT_EQ(dst, std::vector<unsigned char>({10, 80, 20, 90, 20, 80, 20, 90, 30, 81, 40, 91,
+                                               40, 81, 40, 91, 0,  0,  0,  0,  50, 82, 60, 92,
+                                               60, 82, 60, 92, 70, 83, 80, 93, 80, 83, 80, 93,
+                                               0,  0,  0,  0,  80, 20, 90, 30, 80, 30, 90, 30}));
+}
+
+#if defined(_WIN32)
+// Only Windows guards the library call: elsewhere the short read faults.
+TEST(RGBScale, ShortSourceEndsTheConversion_Win) {
+    const SIZE_T page = 4096;
+    auto* base =
+        static_cast<unsigned char*>(VirtualAlloc(nullptr, 3 * page, MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(base, nullptr);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(base + 2 * page, page, PAGE_NOACCESS, &old));
+    RGBScale s;
+    unsigned char* out = nullptr;
+    s.initRGB32ToI420(64, 32, 64, 32); // 8,192 bytes, of which 4,096 readable
+    s.convertRGB32ToI420(base + page, out);
+    s.convertRGB32ToI420(base, out); // a whole frame still converts afterwards
+    EXPECT_NE(out, nullptr);
+    VirtualFree(base, 0, MEM_RELEASE);
+}
+#endif
