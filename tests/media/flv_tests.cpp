@@ -83,7 +83,8 @@ TEST(FlvFile, WritesFromTheFirstKeyFrameThroughEveryCopyAndSwallowsFailedWrites)
 // FlvFile waits for. Each tag of the clip, after the file header and a tag size:
 // type (9 video), data size, timestamp and its extension byte, stream id; a video
 // tag's data: frame byte (0x17 a key frame), AVC packet type (0 the configuration,
-// 1 a frame), composition offset (never negative in this clip), payload; tag size.
+// 1 a frame), composition offset (never negative: an encoder presents no frame
+// before it decodes it), payload; tag size.
 TEST(FlvClip, Feed) {
     std::ifstream in(PUBFUNC_CLIP, std::ios::binary);
     const std::string clip(std::istreambuf_iterator<char>(in), {});
