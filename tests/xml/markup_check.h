@@ -4,6 +4,8 @@
 
 #include "xml/markup_text_views.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,7 +18,6 @@ public:
     using CMarkup::mainPos;
     using CMarkup::nodeType;
     using CMarkup::parentPos;
-    using CMarkup::x_AddElem;
     using CMarkup::x_AddNode;
     using CMarkup::x_AddSubDoc;
     using CMarkup::x_FindAttrib;
@@ -99,22 +100,18 @@ inline std::string checkIndex(const MarkupProbe& m, const wstring16* message = n
     return "";
 }
 
-// The element tree as text, to compare with a reparse's: each record's span, tag
-// lengths, level and flags, breadth first (spans nest, so equal texts mean alike
-// trees). Record 0's EP_DOC_ILLFORMED is the verdict of the parse, which edits keep,
-// and is left out.
-inline std::string indexText(const MarkupProbe& m) {
-    std::string s;
-    std::vector<int> todo(1, 0);
-    for (size_t k = 0; k < todo.size(); ++k) {
-        const CMarkup::ElemPos& e = m.rec(todo[k]);
-        const int flags = k ? e.flags : e.flags & ~CMarkup::EP_DOC_ILLFORMED;
-        s += std::to_string(e.start) + "+" + std::to_string(e.length) + " " +
-             std::to_string(e.tagLengths) + " " + std::to_string(flags) + "; ";
-        for (int c = e.firstChild; c; c = m.rec(c).nextSibling)
-            todo.push_back(c);
-    }
-    return s;
+// The records in use (every one but the released), to compare with a reparse's:
+// span, tag lengths and flags (with the level), in the order of their spans, which
+// nest, so that equal lists mean alike trees. Record 0's EP_DOC_ILLFORMED is the
+// verdict of the parse, which edits keep, and is left out.
+inline std::vector<std::array<long long, 4>> indexRecords(const MarkupProbe& m) {
+    std::vector<std::array<long long, 4>> out;
+    for (int i = 0; i < m.records(); ++i)
+        if (m.rec(i).flags != CMarkup::EP_DELETED)
+            out.push_back({m.rec(i).start, m.rec(i).length, m.rec(i).tagLengths,
+                           m.rec(i).flags & ~(i ? 0 : CMarkup::EP_DOC_ILLFORMED)});
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 // A rule a fuzz target checks: a broken one stops the run and names itself.

@@ -4,78 +4,63 @@
 // saved position. It then checks what every edit must keep:
 // - the index passes checkIndex, and the message is what the parse or the last
 //   sub-document left;
-// - the cursor's records live and hang together;
-// - a saved position restores exactly while its element lives, and not after;
-// - while the session is clean (every edit used valid names, markup-free texts and
-//   no NF_NO_END, on a text that reparses alike) the index equals a fresh parse's.
+// - the cursor's records live and hang together (a position saved on an element
+//   that is gone must not restore);
+// - while the session is clean (it draws only valid names, markup-free texts and no
+//   NF_NO_END, on a text that reparses alike) the index equals a fresh parse's.
 // Each argument pool lists its clean values first; a session that allows dirty ones
-// draws from the whole pool.
+// draws from the whole pool and is never compared with a reparse.
 #pragma once
 
 #include "xml/markup_check.h"
 
 #include <cstdint>
 #include <cstring>
-#include <map>
 
-class EditSession {
-    typedef CMarkup C;
+typedef CMarkup C;
 
-public:
+struct EditSession {
     EditSession(const wstring16& doc, int docFlags, bool allowDirty)
         : m(docFlags), dirty(allowDirty) {
         m.SetDoc(doc);
         message = m.GetError();
-        clean = !(m.rec(0).flags & C::EP_DOC_ILLFORMED) && readsAlike();
+        clean = !dirty && !(m.rec(0).flags & C::EP_DOC_ILLFORMED) && readsAlike();
     }
-    bool isClean() const { return clean; }
 
     // Applies the step read from p (past end, bytes read as 0); returns the first
     // broken rule, or "".
     std::string step(const uint8_t*& p, const uint8_t* end) {
         const auto next = [&]() -> unsigned { return p < end ? *p++ : 0; };
         const unsigned op = next() % 26, a = next(), b = next();
-        // Arguments are drawn only when used, so that an unused one cannot end a clean run.
-        const auto name = [&] { return W(pick(kNames, 4, a)); };
-        const auto val = [&] { return W(pick(kValues, 8, a >> 3)); };
-        const auto flags = [&] { // NF_WITH_CDATA to NF_NO_END (16): the low five bits
-            clean = clean && !(dirty && (b & C::NF_NO_END));
-            return int(b) & (dirty ? 31 : 15);
+        // The x-th entry of a pool whose first cleanCount entries are clean.
+        const auto pick = [&](const auto& pool, unsigned cleanCount, unsigned x) -> const auto& {
+            return pool[x % (dirty ? sizeof pool / sizeof *pool : cleanCount)];
         };
-        const auto deepest = [&] {
-            return m.childPos ? m.childPos : m.mainPos ? m.mainPos : m.parentPos;
-        };
+        const wstring16 name = W(pick(kNames, 4, a)), val = W(pick(kValues, 8, a >> 3));
+        const int flags = int(b) & (dirty ? 31 : 15); // NF_WITH_CDATA to NF_NO_END (16)
         const int where = (op & 1 ? C::NF_INSERT : 0) | (op & 2 ? C::NF_CHILD : 0);
-        const int number = int(a % 16) - 8, i = op & 1 ? m.childPos : m.mainPos, k = int(a % 4);
-        const wstring16 pos = W("p" + std::to_string(k));
+        const int number = int(a % 16) - 8, i = op & 1 ? m.childPos : m.mainPos;
+        const wstring16 pos = W("p" + std::to_string(a % 4));
         if (op < 4) {
-            b & 32 ? m.x_AddElem(name(), number, flags() | where)
-                   : m.x_AddElem(name(), val(), flags() | where);
+            b & 32 ? m.AddElem(name, number, flags | where) : m.AddElem(name, val, flags | where);
         } else if (op < 6) {
             const size_t n = size_t(&pick(kNodeTexts, 7, a) - kNodeTexts);
             m.x_AddNode(kNodeTypes[n], W(kNodeTexts[n]), where & C::NF_INSERT);
         } else if (op < 10) {
             clean = clean && !(op == 8 && m.nodeType == C::NT_DOCUMENT_TYPE); // written as given
             if (op % 2 == 0 || i)
-                op < 8
-                    ? (b & 32 ? m.x_SetAttrib(i, name(), number) : m.x_SetAttrib(i, name(), val()))
-                    : (b & 32 ? m.x_SetData(i, number) : m.x_SetData(i, val(), flags()));
+                op < 8 ? (b & 32 ? m.x_SetAttrib(i, name, number) : m.x_SetAttrib(i, name, val))
+                       : (b & 32 ? m.x_SetData(i, number) : m.x_SetData(i, val, flags));
         } else if (op < 15) {
             const wstring16 subDoc = W(pick(kSubDocs, 6, a));
             op < 14 ? m.x_AddSubDoc(subDoc, where) : m.SetElemContent(subDoc);
             message = m.GetError();
         } else if (op < 18) {
             op == 15 ? m.RemoveElem() : op == 16 ? m.RemoveChildElem() : m.RemoveNode();
-        } else if (op == 18) {
-            m.SavePos(pos);
-            saved[k] = deepest();
-        } else if (op == 19) {
-            const auto s = saved.find(k);
-            const bool lives = s != saved.end() && !(m.rec(s->second).flags & C::EP_DELETED);
-            if (m.RestorePos(pos) != lives || (lives && deepest() != s->second))
-                return "a saved position restores wrongly";
+        } else if (op < 20) {
+            op == 18 ? m.SavePos(pos) : m.RestorePos(pos);
         } else if (op < 22) {
-            op == 20 ? m.FindElem(name()) : m.FindChildElem(name());
+            op == 20 ? m.FindElem(name) : m.FindChildElem(name);
         } else if (op < 24) {
             op == 22 ? m.IntoElem() : m.OutOfElem();
         } else {
@@ -84,9 +69,6 @@ public:
         return check();
     }
 
-    MarkupProbe m;
-
-private:
     static constexpr const char* kNames[] = {"a", "b", "item", "c:d", "", "a b", "x>y", "1"};
     static constexpr const char* kValues[] = {"",      "1",      "a<b&c",   "\"q' >",
                                               "x]]>y", " \r\n ", "&amp;&x", "v"};
@@ -97,13 +79,6 @@ private:
     static constexpr const char* kSubDocs[] = {
         "<s/>", "<s a='1'><t/>x</s>", "<?x?>\r\n<s/>", "t",        "<s/><t/>", "", "<s><!--",
         "<s>",  "</x><s/>",           "<1/>",          "<s>a</t>", "<s/><!--"};
-
-    // The x-th entry of a pool whose first cleanCount entries are clean.
-    template <class T, size_t N> const T& pick(const T (&pool)[N], size_t cleanCount, unsigned x) {
-        const size_t i = x % (dirty ? N : cleanCount);
-        clean = clean && i < cleanCount;
-        return pool[i];
-    }
 
     // Whether a reparse reads the parsed text as the parse did wherever edits move it:
     // the parser stops at a 0 unit (which no edit writes) and takes "<?>" at offset 0
@@ -119,24 +94,22 @@ private:
         return t.find(wchar16(0)) == wstring16::npos && t.find(W16("<?>")) == wstring16::npos;
     }
 
+    // A saved position restored onto a released record shows here too.
     std::string check() const {
-        const std::string broken = checkIndex(m, &message);
-        if (!broken.empty()) return broken;
-        const auto live = [&](int i) {
-            return i >= 0 && i < m.records() && !(m.rec(i).flags & C::EP_DELETED);
-        };
-        if (!live(m.parentPos) || !live(m.mainPos) || !live(m.childPos) ||
-            (m.mainPos && m.rec(m.mainPos).parent != m.parentPos) ||
-            (m.childPos && m.rec(m.childPos).parent != m.mainPos))
-            return "cursor positions do not hang together";
+        if (const std::string broken = checkIndex(m, &message); !broken.empty()) return broken;
+        const int cursor[] = {m.parentPos, m.mainPos, m.childPos};
+        for (int k = 0; k < 3; ++k)
+            if (cursor[k] < 0 || cursor[k] >= m.records() ||
+                (m.rec(cursor[k]).flags & C::EP_DELETED) ||
+                (k && cursor[k] && m.rec(cursor[k]).parent != cursor[k - 1]))
+                return "cursor positions do not hang together";
         if (!clean) return "";
         MarkupProbe fresh(m.GetDocFlags());
         fresh.SetDoc(m.GetDoc());
-        if (fresh.rec(0).flags & C::EP_DOC_ILLFORMED) return "clean edits made the text ill-formed";
-        return indexText(m) == indexText(fresh) ? "" : "the index differs from a reparse's";
+        return indexRecords(m) == indexRecords(fresh) ? "" : "the index differs from a reparse's";
     }
 
+    MarkupProbe m;
     bool dirty, clean;
     wstring16 message;
-    std::map<int, int> saved; // saved name number: the record restored to
 };
