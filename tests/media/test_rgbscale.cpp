@@ -128,9 +128,9 @@ constexpr int kYuyv = 8, kI420 = 8; // a source and an output that are not RgbTy
 // libswscale; a down-scale interpolates values cut to 5 or 6 bits and cuts them again.
 // YUV sources: libswscale's fixed-point coefficients.
 int tolerance(int from, int to, bool scaled) {
-    const bool packed16 = (from != kYuyv && kLayouts[from].bytes == 2) || kLayouts[to].bytes == 2;
     if (to == kI420) return 2;
     if (from == kYuyv) return kLayouts[to].bytes == 2 ? 10 : 6;
+    const bool packed16 = kLayouts[from].bytes == 2 || kLayouts[to].bytes == 2;
     if (scaled) return packed16 ? 12 : 2;
     return from == S::RGB555 || to == S::RGB555 ? 4 : 0;
 }
@@ -148,7 +148,8 @@ TEST(RGBScale, EveryConversionMatchesReference) {
             for (bool flip : {false, true})
                 for (auto& size : kSizes) {
                     if (to == kI420 && (flip || (from != kYuyv && from != S::RGB32))) continue;
-                    const int dw = size[0], dh = size[1], bytes = kLayouts[to % 8].bytes;
+                    const int dw = size[0], dh = size[1],
+                              bytes = to == kI420 ? 2 : kLayouts[to].bytes; // I420's 1.5 fit in 2
                     std::vector<unsigned char> src = from == kYuyv ? yuyv : rgbFrame(from, flip),
                                                dst(dw * dh * bytes);
                     unsigned char* out = dst.data();
@@ -178,9 +179,12 @@ TEST(RGBScale, EveryConversionMatchesReference) {
                                 yuvAt(srcPos(2 * x + 0.5, kW, dw), srcPos(2 * y + 0.5, kH, dh));
                             return Px{clamp8(luma[0]), clamp8(chroma[1]), clamp8(chroma[2])};
                         }
-                        writePixel(from, a, from == kYuyv ? Px{} : rgbAt(sx, sy));
-                        writePixel(to, b,
-                                   from == kYuyv ? yuvToRgb(yuvAt(sx, sy)) : readPixel(from, a));
+                        if (from == kYuyv) {
+                            writePixel(to, b, yuvToRgb(yuvAt(sx, sy)));
+                        } else {
+                            writePixel(from, a, rgbAt(sx, sy));
+                            writePixel(to, b, readPixel(from, a));
+                        }
                         return readPixel(to, b);
                     };
                     auto got = [&](int x, int y) {
