@@ -26,7 +26,8 @@ inline bool parseAnnexB(const std::string& stream, H264Clip& clip) {
         if (stream[at] != 0 || stream[at + 1] != 0 || stream[at + 2] != 1) continue;
         if (begin != std::string::npos) {
             size_t end = at;
-            while (end > begin && stream[end - 1] == 0) --end;
+            while (end > begin && stream[end - 1] == 0)
+                --end;
             units.push_back(stream.substr(begin, end - begin));
         }
         begin = at + 3;

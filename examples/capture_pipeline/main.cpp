@@ -93,18 +93,26 @@ bool readSettings(int argc, char** argv, Settings& settings, wstring16& clipPath
     int seconds = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i], value = argv[i + 1];
-        if (option == "--frames") settings.frames = std::atoi(value.c_str());
-        else if (option == "--seconds") seconds = std::atoi(value.c_str());
-        else if (option == "--fps") settings.fps = std::atoi(value.c_str());
-        else if (option == "--size") std::sscanf(value.c_str(), "%dx%d", &settings.width, &settings.height);
-        else if (option == "--out") settings.output = wide(value);
-        else if (option == "--clip") clipPath = wide(value);
-        else return false;
+        if (option == "--frames")
+            settings.frames = std::atoi(value.c_str());
+        else if (option == "--seconds")
+            seconds = std::atoi(value.c_str());
+        else if (option == "--fps")
+            settings.fps = std::atoi(value.c_str());
+        else if (option == "--size")
+            std::sscanf(value.c_str(), "%dx%d", &settings.width, &settings.height);
+        else if (option == "--out")
+            settings.output = wide(value);
+        else if (option == "--clip")
+            clipPath = wide(value);
+        else
+            return false;
     }
     if (seconds > 0) settings.frames = seconds * settings.fps;
     // Even sizes: I420 halves both.
-    return !settings.output.empty() && settings.frames > 0 && settings.fps > 0 && settings.width >= 16 && settings.height >= 16 &&
-           settings.width % 2 == 0 && settings.height % 2 == 0;
+    return !settings.output.empty() && settings.frames > 0 && settings.fps > 0 &&
+           settings.width >= 16 && settings.height >= 16 && settings.width % 2 == 0 &&
+           settings.height % 2 == 0;
 }
 
 // The counters of the session; each is written by one stage.
@@ -170,8 +178,8 @@ struct FrameQueue {
 
 // The encoder stage: access unit n of the clip stands for frame n, with timestamps
 // from the frame number (the first one non-zero, as the writer needs).
-void encodeFrames(const Settings& settings, const H264Clip& clip, FlvFile& writer, FrameQueue& queue,
-                  Counters& counters) {
+void encodeFrames(const Settings& settings, const H264Clip& clip, FlvFile& writer,
+                  FrameQueue& queue, Counters& counters) {
     int frame = 0;
     while (queue.pop(frame)) {
         pubfunc::updateBeforeEncodeFPS(W16("capture_pipeline encoder in"));
@@ -215,7 +223,8 @@ void captureFrames(const Settings& settings, Pacer& pacer, FrameQueue& queue, Co
     while (second < seconds) {
         pacer.waitTick();
         const unsigned long long elapsed = CPUClock::getQPCTimeNS() - start;
-        for (; frame < settings.frames && elapsed >= frame * 1000000000ULL / settings.fps; ++frame) {
+        for (; frame < settings.frames && elapsed >= frame * 1000000000ULL / settings.fps;
+             ++frame) {
             drawPattern(rgb.data(), settings.width, settings.height, frame);
             pubfunc::updatePublishCaptureFPS(W16("capture_pipeline capture"));
             counters.captured++;
@@ -249,10 +258,11 @@ struct MainThread : sigslot::has_slots {
         const Sample before = samples.empty() ? Sample{} : samples.back();
         samples.push_back(now);
         const int width = 24, done = int(long(width) * now.sent / settings->frames);
-        std::printf("[%s%s] %3d s  frames %d/%d  capture %d fps  encode %d fps  cpu %d%%  %.1f MB\n",
-                    std::string(done, '#').c_str(), std::string(width - done, '.').c_str(), now.second,
-                    now.sent, settings->frames, now.captured - before.captured,
-                    now.encoded - before.encoded, now.cpu, now.bytes / 1e6);
+        std::printf(
+            "[%s%s] %3d s  frames %d/%d  capture %d fps  encode %d fps  cpu %d%%  %llu kB\n",
+            std::string(done, '#').c_str(), std::string(width - done, '.').c_str(), now.second,
+            now.sent, settings->frames, now.captured - before.captured,
+            now.encoded - before.encoded, now.cpu, now.bytes / 1000);
         std::fflush(stdout);
     }
 };
@@ -260,10 +270,12 @@ struct MainThread : sigslot::has_slots {
 void runEventLoop(MainThread& main) {
 #if defined(_WIN32)
     MSG message;
-    while (main.running && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    while (main.running && GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
 #else
     GMainContext* context = g_main_context_ref_thread_default();
-    while (main.running) g_main_context_iteration(context, TRUE);
+    while (main.running)
+        g_main_context_iteration(context, TRUE);
     g_main_context_unref(context);
 #endif
 }
@@ -287,14 +299,16 @@ int main(int argc, char** argv) {
     const bool writePattern = argc > 1 && std::strcmp(argv[1], "--pattern") == 0;
     Settings settings;
     wstring16 clipPath;
-    if (!readSettings(argc - (printSettings || writePattern), argv + (printSettings || writePattern),
-                      settings, clipPath)) {
-        std::fprintf(stderr, "usage: capture_pipeline [--settings | --pattern] [--frames N] [--seconds S]"
-                             " [--fps N] [--size WxH] [--out FOLDER] [--clip FILE.h264]\n");
+    if (!readSettings(argc - (printSettings || writePattern),
+                      argv + (printSettings || writePattern), settings, clipPath)) {
+        std::fprintf(stderr,
+                     "usage: capture_pipeline [--settings | --pattern] [--frames N] [--seconds S]"
+                     " [--fps N] [--size WxH] [--out FOLDER] [--clip FILE.h264]\n");
         return 2;
     }
     if (printSettings) {
-        std::printf("%d %d %d %d\n", settings.width, settings.height, settings.fps, settings.frames);
+        std::printf("%d %d %d %d\n", settings.width, settings.height, settings.fps,
+                    settings.frames);
         return 0;
     }
     if (writePattern) {
@@ -315,11 +329,11 @@ int main(int argc, char** argv) {
                      utf8(clipPath).c_str());
         return 1;
     }
-    VTQ::VTQLogger::Instance()->LogInfo(W16("capture_pipeline: %d frames of %dx%d at %d fps into %s"),
-                                        settings.frames, settings.width, settings.height, settings.fps,
-                                        settings.output.c_str());
-    std::printf("capture_pipeline: %d frames of %dx%d at %d fps, %zu frames in the clip\n", settings.frames,
-                settings.width, settings.height, settings.fps, clip.frames.size());
+    VTQ::VTQLogger::Instance()->LogInfo(
+        W16("capture_pipeline: %d frames of %dx%d at %d fps into %s"), settings.frames,
+        settings.width, settings.height, settings.fps, settings.output.c_str());
+    std::printf("capture_pipeline: %d frames of %dx%d at %d fps, %zu frames in the clip\n",
+                settings.frames, settings.width, settings.height, settings.fps, clip.frames.size());
     pubfunc::getCPUUsage(processId()); // the first call starts the measurement
 
     MainThread main;
@@ -361,22 +375,23 @@ int main(int argc, char** argv) {
             flvPath = wide(entry.path().string());
 #endif
     files.push_back({"flv", flvPath});
-    const wstring16 folder = settings.output + (settings.output.back() == '/' || settings.output.back() == '\\'
-                                                    ? W16("")
+    const wstring16 folder =
+        settings.output + (settings.output.back() == '/' || settings.output.back() == '\\'
+                               ? W16("")
 #if defined(_WIN32)
-                                                    : W16("\\"));
+                               : W16("\\"));
 #else
-                                                    : W16("/"));
+                               : W16("/"));
 #endif
-    const wstring16 bmpPath = folder + W16("first_frame.bmp"), xmlPath = folder + W16("session.xml"),
-                    htmlPath = folder + W16("report.html");
+    const wstring16 bmpPath = folder + W16("first_frame.bmp"),
+                    xmlPath = folder + W16("session.xml"), htmlPath = folder + W16("report.html");
     // The first frame as a 32-bit top-down bitmap; an old file of the same name
     // would keep its longer tail, so it goes first.
     fs::remove(toPath(bmpPath), error);
-    const bool bmpSaved = !firstFrame.empty() &&
-                          pubfunc::saveAsBMP(reinterpret_cast<const char*>(firstFrame.data()),
-                                             unsigned(firstFrame.size()), settings.width, settings.height,
-                                             32, bmpPath.c_str());
+    const bool bmpSaved =
+        !firstFrame.empty() && pubfunc::saveAsBMP(reinterpret_cast<const char*>(firstFrame.data()),
+                                                  unsigned(firstFrame.size()), settings.width,
+                                                  settings.height, 32, bmpPath.c_str());
     files.push_back({"bmp", bmpPath});
     files.push_back({"xml", xmlPath});
     files.push_back({"html", htmlPath});
@@ -384,9 +399,10 @@ int main(int argc, char** argv) {
     const bool htmlSaved = writeHtmlReport(htmlPath, settings, main.samples, seconds, files);
 
     const Sample last = main.samples.empty() ? Sample{} : main.samples.back();
-    std::printf("capture_pipeline: %.1f s; captured %d, converted %d, encoded %d, sent %d frames\n", seconds,
-                last.captured, last.converted, last.encoded, last.sent);
-    for (const FileEntry& file : files) std::printf("  %-5s %s\n", file.kind, utf8(file.path).c_str());
+    std::printf("capture_pipeline: %.1f s; captured %d, converted %d, encoded %d, sent %d frames\n",
+                seconds, last.captured, last.converted, last.encoded, last.sent);
+    for (const FileEntry& file : files)
+        std::printf("  %-5s %s\n", file.kind, utf8(file.path).c_str());
     std::fflush(stdout);
     const bool complete = last.sent == settings.frames && last.converted == settings.frames;
     return complete && !flvPath.empty() && bmpSaved && xmlSaved && htmlSaved ? 0 : 1;

@@ -4,6 +4,7 @@
 // frames captured during it show the same pictures, and a check can redraw any frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace demo {
@@ -33,11 +34,12 @@ inline void drawPattern(unsigned char* bgra, int width, int height, int frame) {
                 const int row = (y - scale) / scale;
                 if (x >= scale && digit < 6 && column < 3 && y >= scale && row < 5) {
                     int value = frame;
-                    for (int skip = 5 - digit; skip > 0; --skip) value /= 10;
+                    for (int skip = 5 - digit; skip > 0; --skip)
+                        value /= 10;
                     if (kDigits[value % 10] >> (14 - row * 3 - column) & 1) rgb = 0xFFFFFF;
                 }
             }
-            unsigned char* pixel = bgra + (size_t(y) * width + x) * 4;
+            unsigned char* pixel = bgra + (std::size_t(y) * width + x) * 4;
             pixel[0] = uint8_t(rgb);
             pixel[1] = uint8_t(rgb >> 8);
             pixel[2] = uint8_t(rgb >> 16);

@@ -93,7 +93,8 @@ inline bool writeXmlReport(const wstring16& path, const Settings& settings,
         total += sample.cpu;
     }
     xml.AddElem(W16("cpu"));
-    xml.AddAttrib(W16("average"), wide(fixed(samples.empty() ? 0 : double(total) / samples.size())));
+    xml.AddAttrib(W16("average"),
+                  wide(fixed(samples.empty() ? 0 : double(total) / samples.size())));
     xml.AddAttrib(W16("peak"), peak);
     xml.AddElem(W16("seconds"));
     xml.IntoElem();
@@ -120,10 +121,14 @@ inline bool writeXmlReport(const wstring16& path, const Settings& settings,
 inline std::string escapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else out += c;
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '&')
+            out += "&amp;";
+        else
+            out += c;
     }
     return out;
 }
@@ -139,7 +144,8 @@ inline bool writeHtmlReport(const wstring16& path, const Settings& settings,
     int rateTop = settings.fps;
     Sample before;
     for (const Sample& sample : samples) {
-        rateTop = std::max({rateTop, sample.captured - before.captured, sample.encoded - before.encoded});
+        rateTop =
+            std::max({rateTop, sample.captured - before.captured, sample.encoded - before.encoded});
         before = sample;
     }
     rateTop += rateTop / 5 + 1;
@@ -159,15 +165,16 @@ inline bool writeHtmlReport(const wstring16& path, const Settings& settings,
     const Series series[] = {{"capture", "#1f77b4", &Sample::captured, true},
                              {"encode", "#ff7f0e", &Sample::encoded, true},
                              {"cpu", "#2ca02c", &Sample::cpu, false}};
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(plotWidth) +
-                      "\" height=\"" + std::to_string(plotHeight) + "\">\n";
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                      std::to_string(plotWidth) + "\" height=\"" + std::to_string(plotHeight) +
+                      "\">\n";
     svg += "<rect x=\"" + std::to_string(left) + "\" y=\"" + std::to_string(top) + "\" width=\"" +
            std::to_string(innerWidth) + "\" height=\"" + std::to_string(innerHeight) +
            "\" fill=\"none\" stroke=\"#999\"/>\n";
     svg += "<text x=\"4\" y=\"" + std::to_string(top + 10) + "\" font-size=\"10\">" +
            std::to_string(rateTop) + " fps</text>\n";
-    svg += "<text x=\"" + std::to_string(plotWidth - right + 4) + "\" y=\"" + std::to_string(top + 10) +
-           "\" font-size=\"10\">100 %</text>\n";
+    svg += "<text x=\"" + std::to_string(plotWidth - right + 4) + "\" y=\"" +
+           std::to_string(top + 10) + "\" font-size=\"10\">100 %</text>\n";
     for (const Series& line : series) {
         std::string points, dots;
         int previous = 0;
@@ -175,15 +182,16 @@ inline bool writeHtmlReport(const wstring16& path, const Settings& settings,
             const int raw = samples[i].*line.count;
             const int value = line.perSecond ? raw - previous : raw;
             previous = raw;
-            const std::string px = fixed(x(i)), py = fixed(y(value, line.perSecond ? rateTop : 100));
+            const std::string px = fixed(x(i)),
+                              py = fixed(y(value, line.perSecond ? rateTop : 100));
             points += (i ? " " : "") + px + "," + py;
-            dots += "<circle class=\"" + std::string(line.name) + "\" cx=\"" + px + "\" cy=\"" + py +
-                    "\" r=\"3\" fill=\"" + line.colour + "\"><title>" + line.name + " " +
+            dots += "<circle class=\"" + std::string(line.name) + "\" cx=\"" + px + "\" cy=\"" +
+                    py + "\" r=\"3\" fill=\"" + line.colour + "\"><title>" + line.name + " " +
                     std::to_string(value) + (line.perSecond ? " fps" : " %") + " at " +
                     std::to_string(samples[i].second) + " s</title></circle>\n";
         }
-        svg += "<polyline fill=\"none\" stroke=\"" + std::string(line.colour) + "\" stroke-width=\"2\" points=\"" +
-               points + "\"/>\n" + dots;
+        svg += "<polyline fill=\"none\" stroke=\"" + std::string(line.colour) +
+               "\" stroke-width=\"2\" points=\"" + points + "\"/>\n" + dots;
     }
     for (size_t i = 0; i < count; ++i)
         svg += "<text x=\"" + fixed(x(i) - 3) + "\" y=\"" + std::to_string(plotHeight - 10) +
@@ -191,23 +199,26 @@ inline bool writeHtmlReport(const wstring16& path, const Settings& settings,
     svg += "</svg>\n";
 
     const Sample last = samples.empty() ? Sample{} : samples.back();
-    std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Capture session</title>\n"
-                       "<style>body{font-family:sans-serif;margin:2em}td,th{padding:2px 12px;text-align:left}"
-                       ".key span{display:inline-block;width:12px;height:12px;margin:0 4px 0 16px}</style>"
-                       "</head><body>\n<h1>Capture session</h1>\n<p>" +
-                       std::to_string(settings.width) + " x " + std::to_string(settings.height) + " at " +
-                       std::to_string(settings.fps) + " fps, " + std::to_string(settings.frames) +
-                       " frames, " + fixed(seconds) + " s</p>\n<table>\n<tr><th>stage</th><th>frames</th><th>fps</th></tr>\n";
+    std::string html =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Capture session</title>\n"
+        "<style>body{font-family:sans-serif;margin:2em}td,th{padding:2px 12px;text-align:left}"
+        ".key span{display:inline-block;width:12px;height:12px;margin:0 4px 0 16px}</style>"
+        "</head><body>\n<h1>Capture session</h1>\n<p>" +
+        std::to_string(settings.width) + " x " + std::to_string(settings.height) + " at " +
+        std::to_string(settings.fps) + " fps, " + std::to_string(settings.frames) + " frames, " +
+        fixed(seconds) + " s</p>\n<table>\n<tr><th>stage</th><th>frames</th><th>fps</th></tr>\n";
     for (const Stage& stage : kStages)
-        html += "<tr><td>" + std::string(stage.name) + "</td><td>" + std::to_string(last.*stage.count) +
-                "</td><td>" + fixed(seconds > 0 ? last.*stage.count / seconds : 0) + "</td></tr>\n";
+        html += "<tr><td>" + std::string(stage.name) + "</td><td>" +
+                std::to_string(last.*stage.count) + "</td><td>" +
+                fixed(seconds > 0 ? last.*stage.count / seconds : 0) + "</td></tr>\n";
     html += "</table>\n<h2>Per second</h2>\n<p class=\"key\">";
     for (const Series& line : series)
         html += "<span style=\"background:" + std::string(line.colour) + "\"></span>" + line.name +
                 (line.perSecond ? " (fps)" : " (% of the machine)");
     html += "</p>\n" + svg + "<h2>Files</h2>\n<table>\n";
     for (const FileEntry& file : files)
-        html += "<tr><td>" + std::string(file.kind) + "</td><td>" + escapeHtml(utf8(file.path)) + "</td></tr>\n";
+        html += "<tr><td>" + std::string(file.kind) + "</td><td>" + escapeHtml(utf8(file.path)) +
+                "</td></tr>\n";
     html += "</table>\n</body></html>\n";
 #if defined(_WIN32)
     std::ofstream out(path.c_str(), std::ios::binary);
