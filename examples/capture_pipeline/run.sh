@@ -30,6 +30,9 @@ if [ -n "$toolchain" ]; then
     cp "$prefix"/bin/*.dll "$work/build/"
     bash "$root/scripts/build-swscale-win.sh" "$work/build"
     demo=("$root/scripts/wine-run.sh" "$build/wineprefix" "$work/build/capture_pipeline.exe")
+    # Wine's services start with the first program of a server and keep its output
+    # open; started here on /dev/null, they hold no pipe of ours (ffmpeg's input).
+    "${demo[@]:0:2}" wineboot </dev/null >/dev/null 2>&1
     hostPath() { echo "Z:${1//\//\\}"; }
     unixPath() {
         case $1 in
