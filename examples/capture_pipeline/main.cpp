@@ -280,8 +280,7 @@ void runEventLoop(MainThread& main) {
 #endif
 }
 
-// ffprobe's view of the recording is the launcher's to check: it runs on the host
-// side for both builds.
+// The whole file; empty when it cannot be read.
 std::string readFile(const wstring16& path) {
     std::ifstream in(toPath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -404,6 +403,8 @@ int main(int argc, char** argv) {
     for (const FileEntry& file : files)
         std::printf("  %-5s %s\n", file.kind, utf8(file.path).c_str());
     std::fflush(stdout);
+    // ffprobe's look at the recording is the launcher's (run.sh): it runs on the
+    // host side for both builds.
     const bool complete = last.sent == settings.frames && last.converted == settings.frames;
     return complete && !flvPath.empty() && bmpSaved && xmlSaved && htmlSaved ? 0 : 1;
 }
