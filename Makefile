@@ -11,7 +11,7 @@ export LANG := C.UTF-8
 export LC_ALL := C.UTF-8
 
 .PHONY: test deps build $(addprefix test-,$(PRESETS) fuzz) $(addprefix build-,$(PRESETS) fuzz) \
-	bench clean
+	bench demo clean
 
 test: deps
 	@for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p || exit 1; done
@@ -47,6 +47,20 @@ test-fuzz: build-fuzz
 	        $$work fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
 	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
 	done
+
+# make demo: one capture session of DEMO_SECONDS on the Linux build, then one on the
+# Windows build under Wine (examples/capture_pipeline/run.sh builds the demo against
+# the installed package and encodes its clip the first time). Only the library is
+# built here.
+DEMO_SECONDS ?= 30
+demo: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS) --target pubfunc
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS) --target pubfunc
+	bash examples/capture_pipeline/run.sh build/linux --seconds $(DEMO_SECONDS)
+	bash examples/capture_pipeline/run.sh build/windows --seconds $(DEMO_SECONDS); \
+	    rc=$$?; WINEPREFIX=$(CURDIR)/build/windows/wineprefix wineserver -w; exit $$rc
 
 bench: deps build-linux
 	@for b in build/linux/bin/bench_*; do [ -x "$$b" ] && "$$b" || true; done
