@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
@@ -72,7 +71,7 @@ TEST(pubfunc, VersionFactsUnderWin7AndWin10_Win) {
     const char* key = "Software\\Wine\\AppDefaults\\sys_peer.exe";
     for (const auto& [version, facts] : {std::pair{"win7", 77100L}, {"win10", 88111L}}) {
         ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "Version", REG_SZ, version,
-                                  DWORD(strlen(version) + 1)),
+                                  DWORD(std::string(version).size() + 1)),
                   ERROR_SUCCESS);
         EXPECT_EQ(runPeer("version"), facts) << version;
     }

@@ -25,8 +25,7 @@ const char* const kNoProcessCode = "0x2"; // ENOENT: no /proc entry
 // found handle never do; a missing file leaves no handle, not even the one the
 // object held before.
 TEST(CDLLHelper, OnlyTheOwnerReleases) {
-    const std::string path = PUBFUNC_PROBE;
-    const wstring16 probe(path.begin(), path.end());
+    const wstring16 probe = W16(PUBFUNC_PROBE);
     const auto loaded = [&probe] {
         CDLLHelper finder;
         return finder.FindDll(probe);
@@ -51,12 +50,12 @@ TEST(CDLLHelper, OnlyTheOwnerReleases) {
 }
 
 // The version code is 0 until initPubfunc; the facts a machine always has. A
-// process that cannot be opened gives 0.0 and logs the system's code in hex; a
-// copy's destruction leaves the original's handle and record alone. The library's
-// own CCpuUsage (getCPUUsage) and the machine load (GetCpuInfo_All) measure nothing
-// on their first call and a value on the next; Wine's performance-data library
-// answers a fixed 5 from its first collection on, so only Linux checks the first
-// load.
+// process that cannot be opened gives 0.0 and logs the system's code in hex, and
+// the object can open another; a copy's destruction leaves the original's handle
+// and record alone. The library's own CCpuUsage (getCPUUsage) and the machine load
+// (GetCpuInfo_All) measure nothing on their first call and a value on the next;
+// Wine's performance-data library answers a fixed 5 from its first collection on,
+// so only Linux checks the first load.
 TEST(pubfunc, SystemFactsAndCpuUsage) {
     EXPECT_EQ(pubfunc::getOSVersion(), 0);
     pubfunc::initPubfunc();
@@ -66,8 +65,8 @@ TEST(pubfunc, SystemFactsAndCpuUsage) {
     EXPECT_EQ(GetCpuNumber(), int(std::thread::hardware_concurrency()));
     std::remove("cpu.log");
     ASSERT_TRUE(VTQ::VTQLogger::Instance()->InitLog(W16("./cpu.log")));
-    CCpuUsage none;
-    EXPECT_EQ(none.OSGetProcessCPUUsage(0x7FFFFFF0), 0.0);
+    CCpuUsage self;
+    EXPECT_EQ(self.OSGetProcessCPUUsage(0x7FFFFFF0), 0.0);
     std::ifstream in("cpu.log", std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), {}),
         want = std::string(":info CCpuUsage::OSGetProcessCPUUsage open process failed,") +
@@ -75,7 +74,6 @@ TEST(pubfunc, SystemFactsAndCpuUsage) {
     EXPECT_NE(log.find(want), std::string::npos) << log;
     const int firstLoad = GetCpuInfo_All();
     EXPECT_EQ(pubfunc::getCPUUsage(getpid()), 0) << "the first call measures no time";
-    CCpuUsage self;
     self.OSGetProcessCPUUsage(getpid());
     {
         CCpuUsage copy(self), assigned;
@@ -90,8 +88,7 @@ TEST(pubfunc, SystemFactsAndCpuUsage) {
     EXPECT_LE(usage, 100.0);
     EXPECT_GT(pubfunc::getCPUUsage(0), 0);
     const int load = GetCpuInfo_All();
-    EXPECT_GE(load, 0);
-    EXPECT_LE(load, 100);
+    EXPECT_GE(load, 0) << "no value on the second call";
 #if !defined(_WIN32)
     EXPECT_EQ(firstLoad, -1);
     EXPECT_EQ(pubfunc::getOSVersion(), 8);
