@@ -8,9 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -26,6 +23,7 @@ static long runPeer(const char* mode, const char* name = nullptr) {
 #else
 #include <csignal>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 static long runPeer(const char* mode, const char* name) {
@@ -35,20 +33,32 @@ static long runPeer(const char* mode, const char* name) {
 }
 #endif
 
-// The peer sees the bytes written here and answers through the same block; once
-// the last holder closes it, the name is gone.
+// The block rules in this process (an empty name, a held block kept, the size given
+// bounding every copy, a copy owning nothing, a closed object having nothing), then
+// the peer sees the bytes written here and answers through the same block; once the
+// creator closes it, the name is gone.
 TEST(CShareData, AcrossProcesses) {
-    const std::string name = "pubfunc_peer_" + std::to_string(getpid());
-    CShareData block;
-    ASSERT_TRUE(block.createSharedFile(wstring16(name.begin(), name.end()), 16));
+    const std::string narrow = "pubfunc_peer_" + std::to_string(getpid());
+    const wstring16 name(narrow.begin(), narrow.end());
+    CShareData block, reader;
+    EXPECT_FALSE(block.createSharedFile(W16(""), 16));
+    ASSERT_TRUE(block.createSharedFile(name, 16));
+    char* view = block.getSharedData();
+    EXPECT_FALSE(block.createSharedFile(name + W16("x"), 16));
+    EXPECT_TRUE(block.openSharedFile(name + W16("x"), 16));
+    EXPECT_EQ(block.getSharedData(), view) << "the first block was not kept";
+    EXPECT_EQ(block.writeData("ping from parent!", 17), 0u);
     ASSERT_EQ(block.writeData("ping from parent", 16), 16u);
-    EXPECT_EQ(runPeer("shm", name.c_str()), 0) << "2: not opened, 3: other bytes, 4: not written";
+    EXPECT_EQ(runPeer("shm", narrow.c_str()), 0) << "2: not opened, 3: other bytes, 4: not written";
+    ASSERT_TRUE(reader.openSharedFile(name, 16));
+    { CShareData copy(reader); }
     char got[17] = {};
-    block.getSharedData(got, 16);
+    EXPECT_EQ(reader.getSharedData(got, 16), 16u);
     EXPECT_STREQ(got, "pong from child!");
+    reader.closeSharedFile();
+    EXPECT_EQ(reader.getSharedData(), nullptr);
     block.closeSharedFile();
-    CShareData late;
-    EXPECT_FALSE(late.openSharedFile(wstring16(name.begin(), name.end()), 16));
+    EXPECT_FALSE(reader.openSharedFile(name, 16));
 }
 
 #if defined(_WIN32)
@@ -58,33 +68,24 @@ TEST(CShareData, AcrossProcesses) {
 // reports composition from Windows 8 on. Windows only: the Linux build has no
 // version to switch.
 TEST(pubfunc, VersionFactsUnderWin7AndWin10_Win) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\sys_peer.exe\\", 0,
-                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    const char* key = "Software\\Wine\\AppDefaults\\sys_peer.exe";
     for (const auto& [version, facts] : {std::pair{"win7", 77100L}, {"win10", 88111L}}) {
-        RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)version, DWORD(strlen(version) + 1));
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "Version", REG_SZ, version,
+                                  DWORD(std::string(version).size() + 1)),
+                  ERROR_SUCCESS);
         EXPECT_EQ(runPeer("version"), facts) << version;
     }
-    RegCloseKey(key);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\sys_peer.exe");
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
 }
 #else
-// utime + stime of a process, in seconds.
+// The CPU time of a process, in seconds, from its CPU-time clock rather than the
+// /proc entry the library reads.
 static double cpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {}), field;
-    std::istringstream rest(text.substr(text.rfind(')') + 2));
-    double utime = 0, stime = 0;
-    for (int i = 3; i <= 13; ++i)
-        rest >> field;
-    rest >> utime >> stime;
-    return (utime + stime) / sysconf(_SC_CLK_TCK);
-}
-
-static double monotonicSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    clockid_t clock;
+    timespec now = {};
+    clock_getcpuclockid(pid, &clock);
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
 // A child that keeps one core busy, measured over one second: the share of the
@@ -95,14 +96,15 @@ TEST(CCpuUsage, BusyChildAgainstItsOwnTimes_Posix) {
     if (child == 0)
         for (volatile unsigned spin = 0;; spin = spin + 1) {
         }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     CCpuUsage usage;
     usage.OSGetProcessCPUUsage(child);
-    const double cpu0 = cpuSeconds(child), t0 = monotonicSeconds();
+    const double cpu0 = cpuSeconds(child);
+    const auto t0 = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const double got = usage.OSGetProcessCPUUsage(0);
-    const double own = (cpuSeconds(child) - cpu0) / (monotonicSeconds() - t0) /
-                       sysconf(_SC_NPROCESSORS_ONLN) * 100;
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - t0;
+    const double own =
+        (cpuSeconds(child) - cpu0) / wall.count() / sysconf(_SC_NPROCESSORS_ONLN) * 100;
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     EXPECT_GT(own, 5.0) << "the child was not running";
