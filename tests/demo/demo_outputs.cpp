@@ -64,16 +64,14 @@ int main(int argc, char** argv) {
     const size_t pixels = size_t(width) * height * 4;
     expect("bitmap size", long(bmp.size()), long(54 + pixels));
     if (bmp.size() != 54 + pixels) return 1;
+    // The rest of saveAsBMP's header is pinned by the folder tests.
     const auto field = [&](size_t at) {
         int32_t value;
         std::memcpy(&value, &bmp[at], 4);
         return long(value);
     };
-    expect("\"BM\"", bmp[0] == 'B' && bmp[1] == 'M', 1);
-    expect("pixel data offset", field(10), 54);
     expect("width", field(18), width);
     expect("height (negative: top down)", field(22), -height);
-    expect("bits per pixel", field(28) & 0xFFFF, 32);
     std::vector<unsigned char> want(pixels);
     demo::drawPattern(want.data(), width, height, 0);
     const auto mismatch =
