@@ -48,8 +48,10 @@ test-fuzz: build-fuzz
 	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
 	done
 
+# Runs every bench/ program on the Linux build and writes BENCHMARKS.md from their
+# JSON results (several minutes; best on a quiet machine).
 bench: deps build-linux
-	@for b in build/linux/bin/bench_*; do [ -x "$$b" ] && "$$b" || true; done
+	python3 scripts/bench-report.py build/linux/bin BENCHMARKS.md "make bench"
 
 clean:
 	rm -rf build
