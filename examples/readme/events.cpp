@@ -17,21 +17,21 @@ struct Tick : CSwitchEvent {
 
 struct Pipeline : sigslot::has_slots {
     ISwitchThread* sw = nullptr;
-    int ticks = 0;                    // timer thread only
-    std::atomic<int> delivered{0};    // home thread writes, anyone reads
-    void onTick() { sw->postEvent(new Tick(++ticks)); }          // timer thread
-    void onEvent(CSwitchEvent* e) {                             // home thread
-        delivered = static_cast<Tick*>(e)->number;               // e is released after
+    int ticks = 0;                                      // timer thread only
+    std::atomic<int> delivered{0};                      // home thread writes, anyone reads
+    void onTick() { sw->postEvent(new Tick(++ticks)); } // timer thread
+    void onEvent(CSwitchEvent* e) {                     // home thread
+        delivered = static_cast<Tick*>(e)->number;      // e is released after
     }
 };
 
 int main() {
     Pipeline pipeline;
-    pipeline.sw = getSwitchThread();  // this thread becomes the home thread
+    pipeline.sw = getSwitchThread(); // this thread becomes the home thread
     pipeline.sw->eventSignal.connect(&pipeline, &Pipeline::onEvent);
     IMultimediaTimer* timer = getMultimediaTimer();
     timer->timerSignal.connect(&pipeline, &Pipeline::onTick);
-    timer->start(10);                 // every 10 ms
+    timer->start(10); // every 10 ms
 #if defined(_WIN32)
     MSG msg;
     while (pipeline.delivered < 20 && GetMessageW(&msg, nullptr, 0, 0) > 0)
@@ -39,10 +39,10 @@ int main() {
 #else
     GMainContext* context = g_main_context_ref_thread_default();
     while (pipeline.delivered < 20)
-        g_main_context_iteration(context, TRUE);   // or run a GMainLoop
+        g_main_context_iteration(context, TRUE); // or run a GMainLoop
     g_main_context_unref(context);
 #endif
-    timer->release();                 // no tick starts after this returns
-    pipeline.sw->release();           // on the home thread; queued events are released
+    timer->release();       // no tick starts after this returns
+    pipeline.sw->release(); // on the home thread; queued events are released
     return 0;
 }
