@@ -90,6 +90,12 @@ def cv_text(f):
     return "%.1f%%%s" % (c * 100, " ⚠" if c > UNSTEADY_CV else "")
 
 
+def ratio_text(ratio):
+    """Three significant figures, never in exponent form."""
+    rounded = float("%.3g" % ratio)
+    return "%.0f" % rounded if rounded >= 1000 else "%.3g" % rounded
+
+
 def table(cases):
     rows = ["| case | library | peer | library time | cv | peer time | cv | ratio |",
             "|---|---|---|--:|--:|--:|--:|--:|"]
@@ -98,7 +104,7 @@ def table(cases):
         for lib in sorted(i for i in impls if i.startswith("pubfunc")):
             for peer in sorted(i for i in impls if not i.startswith("pubfunc")):
                 a, b = impls[lib], impls[peer]
-                ratio = "%.3g" % (a["ns"] / b["ns"]) if b["ns"] > 0 else "-"
+                ratio = ratio_text(a["ns"] / b["ns"]) if b["ns"] > 0 else "-"
                 rows.append("| `%s` | %s | %s | %s | %s | %s | %s | %s |" % (
                     case, lib, peer, time_text(a["ns"]), cv_text(a), time_text(b["ns"]),
                     cv_text(b), ratio))
