@@ -62,8 +62,10 @@ demo: deps
 	bash examples/capture_pipeline/run.sh build/windows --seconds $(DEMO_SECONDS); \
 	    rc=$$?; WINEPREFIX=$(CURDIR)/build/windows/wineprefix wineserver -w; exit $$rc
 
+# Runs every bench/ program on the Linux build and writes BENCHMARKS.md from their
+# JSON results (several minutes; best on a quiet machine).
 bench: deps build-linux
-	@for b in build/linux/bin/bench_*; do [ -x "$$b" ] && "$$b" || true; done
+	python3 scripts/bench-report.py build/linux/bin BENCHMARKS.md "make bench"
 
 clean:
 	rm -rf build

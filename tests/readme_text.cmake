@@ -1,0 +1,17 @@
+# README.md shows every sample of examples/readme as one ```cpp block, letter for
+# letter, and has no ```cpp block that is not a sample (which nothing would build).
+file(READ ${README} readme)
+file(GLOB samples ${SAMPLES}/*.cpp)
+foreach(sample IN LISTS samples)
+    file(READ ${sample} text)
+    string(FIND "${readme}" "```cpp\n${text}```\n" at)
+    if(at EQUAL -1)
+        message(SEND_ERROR "README.md does not show ${sample} as it is")
+    endif()
+endforeach()
+string(REGEX MATCHALL "```cpp\n" blocks "${readme}")
+list(LENGTH blocks blockCount)
+list(LENGTH samples sampleCount)
+if(NOT blockCount EQUAL sampleCount)
+    message(SEND_ERROR "README.md has ${blockCount} C++ blocks for ${sampleCount} samples")
+endif()
