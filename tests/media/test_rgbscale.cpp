@@ -13,9 +13,7 @@
 struct RGBScaleProbe {
     static SwsContext* context(const RGBScale& s) { return s.context; }
     static HINSTANCE module(const RGBScale& s) { return s.module; }
-    static int format(RGBScale& s, int type) {
-        return s.rgbTypeToPixelFormat(RGBScale::RgbType(type));
-    }
+    static int format(RGBScale& s, int t) { return s.rgbTypeToPixelFormat(RGBScale::RgbType(t)); }
 };
 
 namespace {
@@ -106,16 +104,14 @@ std::vector<unsigned char> yuyvFrame() {
 // Fails with the largest difference over every channel of a w x h grid, skipping a
 // border of 3 samples on a down-scale, where the filter reaches past the frame.
 template <class Ref, class Got>
-void expectNear(const std::string& what, int w, int h, bool scaled, int tolerance, Ref ref,
-                Got got) {
+void expectNear(const std::string& what, int w, int h, bool scaled, int tol, Ref ref, Got got) {
     int worst = 0, wx = 0, wy = 0;
     for (int y = scaled ? 3 : 0; y < h - (scaled ? 3 : 0); ++y)
         for (int x = scaled ? 3 : 0; x < w - (scaled ? 3 : 0); ++x)
             for (int c = 0; c < 3; ++c)
                 if (std::abs(ref(x, y)[c] - got(x, y)[c]) > worst)
                     worst = std::abs(ref(x, y)[c] - got(x, y)[c]), wx = x, wy = y;
-    EXPECT_LE(worst, tolerance) << what << " into " << w << "x" << h << ", worst at " << wx << ","
-                                << wy;
+    EXPECT_LE(worst, tol) << what << " into " << w << "x" << h << ", worst at " << wx << "," << wy;
 }
 
 constexpr int kYuyv = 8, kI420 = 8; // a source and an output that are not RgbTypes
@@ -164,7 +160,6 @@ TEST(RGBScale, EveryConversionMatchesReference) {
                                        S::RgbType(from), S::RgbType(to));
                         s.convertRGBToRGB(src.data(), out, flip);
                     }
-                    const int quarter = dw * dh / 4;
                     // The RGB reference passes through the precision of both layouts.
                     auto ref = [&](int x, int y) {
                         const double sx = srcPos(x, kW, dw), sy = srcPos(y, kH, dh);
@@ -184,7 +179,7 @@ TEST(RGBScale, EveryConversionMatchesReference) {
                         return readPixel(to, b);
                     };
                     auto got = [&](int x, int y) {
-                        const int c = y * dw / 2 + x;
+                        const int c = y * dw / 2 + x, quarter = dw * dh / 4;
                         return to == kI420 ? Px{out[2 * y * dw + 2 * x], out[4 * quarter + c],
                                                 out[5 * quarter + c]}
                                            : readPixel(to, &out[(y * dw + x) * bytes]);
