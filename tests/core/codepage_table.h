@@ -1,7 +1,7 @@
 // The differential table of code-page conversions: byte and UTF-16 inputs run
 // through pf::platform's conversions for code page 65001, one result line each.
 // The Windows build's lines (the system's own functions) are checked in as
-// tests/data/codepage_65001.txt by scripts/gen-codepage-expected.sh; every build
+// tests/data/codepage_65001.txt by scripts/gen-expected.sh codepage; every build
 // must reproduce them.
 #pragma once
 

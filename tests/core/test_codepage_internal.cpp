@@ -20,7 +20,7 @@ TEST(CodePage, Utf8MatchesTheWindowsResults) {
     while (std::getline(file, want)) {
         if (want.empty() || want[0] == '#') continue;
         ASSERT_TRUE(std::getline(actual, got)) << "fewer results than expected lines";
-        ASSERT_EQ(got, want) << "run scripts/gen-codepage-expected.sh after editing the table";
+        ASSERT_EQ(got, want) << "run scripts/gen-expected.sh codepage after editing the table";
     }
     EXPECT_FALSE(std::getline(actual, got)) << "more results than expected lines";
 }

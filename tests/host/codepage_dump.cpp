@@ -1,6 +1,6 @@
 // Prints the code-page differential table (tests/core/codepage_table.h) as this
 // build's platform conversions compute it. Run on the Windows build by
-// scripts/gen-codepage-expected.sh to make tests/data/codepage_65001.txt.
+// scripts/gen-expected.sh codepage to make tests/data/codepage_65001.txt.
 #include "core/codepage_table.h"
 
 #include <cstdio>

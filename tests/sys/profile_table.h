@@ -1,7 +1,7 @@
 // The profile-file differential: one sequence of reads and writes over a seeded
 // file and a missing one, printed one result line a step, then the files' bytes.
 // The Windows build's lines (the system's profile functions) are checked in as
-// tests/data/profile_expected.txt by scripts/gen-profile-expected.sh; every build
+// tests/data/profile_expected.txt by scripts/gen-expected.sh profile; every build
 // must reproduce them.
 #pragma once
 

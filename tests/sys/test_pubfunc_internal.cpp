@@ -124,6 +124,6 @@ TEST(Profile, MatchesTheWindowsResults) {
     while (std::getline(file, line))
         if (line[0] != '#') want += line + "\n";
     EXPECT_EQ(profile_table::run((folder / "").string()), want)
-        << "run scripts/gen-profile-expected.sh after editing the table";
+        << "run scripts/gen-expected.sh profile after editing the table";
     std::filesystem::remove_all(folder);
 }
