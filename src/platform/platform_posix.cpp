@@ -2,43 +2,14 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
-#include <pthread.h>
 #include <time.h>
-
-static_assert(sizeof(pthread_mutex_t) <= pf::platform::kLockRecordSize,
-              "the lock record holds a pthread mutex");
-static_assert(alignof(pthread_mutex_t) <= 8, "the lock record is 8-byte aligned");
 
 namespace {
 void* s_module = nullptr;
-pthread_mutex_t* mx(void* record) {
-    return static_cast<pthread_mutex_t*>(record);
-}
 } // namespace
 
 namespace pf {
 namespace platform {
-
-// A recursive mutex behaves as a critical section: the holder may enter again.
-void lockInit(void* record) {
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(mx(record), &attr);
-    pthread_mutexattr_destroy(&attr);
-}
-void lockDestroy(void* record) {
-    pthread_mutex_destroy(mx(record));
-}
-void lockEnter(void* record) {
-    pthread_mutex_lock(mx(record));
-}
-void lockLeave(void* record) {
-    pthread_mutex_unlock(mx(record));
-}
-bool lockTry(void* record) {
-    return pthread_mutex_trylock(mx(record)) == 0;
-}
 
 void* moduleHandle() {
     return s_module;

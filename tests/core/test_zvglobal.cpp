@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-// Contention between many lockers is covered by the logger's threads scenario.
 TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOtherThreads) {
     const ZvCriticalSection cs; // every lock operation works through a const object
     bool got = true;
@@ -20,4 +19,22 @@ TEST(ZvCriticalSection, RecursiveForHolderExclusiveForOtherThreads) {
     }
     onThreads(1, tryOther);
     EXPECT_TRUE(got); // released as often as it was taken
+}
+
+// Four threads enter 100,000 times each, some by tryLock and some again while
+// holding: every increment under the lock counts.
+TEST(ZvCriticalSection, FourThreadsCountExactly) {
+    const ZvCriticalSection cs;
+    long count = 0;
+    onThreads(4, [&](int) {
+        for (int i = 0; i < 100000; ++i) {
+            while (i % 3 == 0 && !cs.tryLock())
+                std::this_thread::yield();
+            if (i % 3 != 0) cs.lock();
+            ZvCSLocker again(&cs);
+            ++count;
+            cs.unlock();
+        }
+    });
+    EXPECT_EQ(count, 400000);
 }
