@@ -44,11 +44,15 @@ Lock* lockOf(void* record) {
     return std::launder(static_cast<Lock*>(record));
 }
 
-// A value that no other live thread has, and never 0: the thread's own handle,
-// which the thread library keeps in a register-addressed block (no call to a TLS
-// resolver from a shared object).
+// A value that no other live thread has, and never 0: the thread pointer where the
+// compiler can read it from its register (on glibc it is pthread_self()'s value),
+// pthread_self() elsewhere.
 uintptr_t selfTag() {
+#if defined(__x86_64__) && defined(__GLIBC__)
+    return reinterpret_cast<uintptr_t>(__builtin_thread_pointer());
+#else
     return (uintptr_t)pthread_self();
+#endif
 }
 
 void pause() {
