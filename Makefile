@@ -4,7 +4,7 @@
 # name: a test that starts threads says Thread or Race in its name); then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan linux-tsan
-FUZZ_TARGETS := markup_parse markup_read markup_edit
+FUZZ_TARGETS := markup_parse markup_read markup_edit markup_escape from_hex utf8 profile format
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 export LANG := C.UTF-8
@@ -43,9 +43,10 @@ test-fuzz: build-fuzz
 	    rm -rf $$work && mkdir -p $$work; \
 	    $$bin -runs=0 fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
 	    echo "fuzz_$$t: corpus replayed, $$(ls fuzz/corpus/$$t | wc -l) inputs"; \
-	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 -dict=fuzz/$$t.dict \
+	    dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
+	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 $$dict \
 	        $$work fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
-	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
+	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1 in $$(grep -o 'Done [0-9]* runs in [0-9]* second' $$log | grep -o 'in.*'): $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
 	done
 
 # make demo: one capture session of DEMO_SECONDS on the Linux build, then one on the

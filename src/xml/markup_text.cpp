@@ -10,6 +10,7 @@
 
 #include "core/u16.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -146,7 +147,8 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
             out += c;
             continue;
         }
-        if (s[i + 1] == '#') {
+        // A reference counts only when it ends within length.
+        if (i + 1 < length && s[i + 1] == '#') {
             int digits = i + 2;
             int base = 10;
             if (s[digits] == 'x') {
@@ -154,7 +156,7 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
                 ++digits;
             }
             int semi = -1;
-            for (int j = digits; j < digits + kNumericRefReach && s[j]; ++j) {
+            for (int j = digits; j < std::min(digits + kNumericRefReach, length) && s[j]; ++j) {
                 if (s[j] == ';') {
                     semi = j;
                     break;
