@@ -1,7 +1,9 @@
 # make test: install what is missing, then build and test the Windows DLL (under
 # Wine), the Linux library, the Linux library under ASan/UBSan, and every test that
 # starts threads under ThreadSanitizer (the linux-tsan test preset picks them by
-# name: a test that starts threads says Thread or Race in its name); then build the
+# name: a gtest case that starts threads says Thread or Race in its name, and the
+# logger's host steps, the events program and the events sample are taken whole;
+# the demo is left to the other builds); then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan linux-tsan
 FUZZ_TARGETS := markup_parse markup_read markup_edit markup_escape from_hex utf8 profile format

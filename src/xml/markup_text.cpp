@@ -10,7 +10,6 @@
 
 #include "core/u16.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -147,8 +146,7 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
             out += c;
             continue;
         }
-        // A reference counts only when it ends within length.
-        if (i + 1 < length && s[i + 1] == '#') {
+        if (s[i + 1] == '#') {
             int digits = i + 2;
             int base = 10;
             if (s[digits] == 'x') {
@@ -156,7 +154,7 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
                 ++digits;
             }
             int semi = -1;
-            for (int j = digits; j < std::min(digits + kNumericRefReach, length) && s[j]; ++j) {
+            for (int j = digits; j < digits + kNumericRefReach && s[j]; ++j) {
                 if (s[j] == ';') {
                     semi = j;
                     break;
@@ -331,6 +329,7 @@ template <bool kFill> int utf8To16(wchar16* dest, const unsigned char* b, int n,
 int CMarkup::UTF8To16(wchar16* dest, const char* src, int n) {
     const unsigned char* const b = reinterpret_cast<const unsigned char*>(src);
     int consumed = 0;
+    if (!b) n = 0; // no text: nothing to read, 0 units
     if (!dest) return utf8To16<false>(nullptr, b, n, consumed);
     dest[utf8To16<true>(dest, b, n, consumed)] = 0;
     return consumed;
