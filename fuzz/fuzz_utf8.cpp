@@ -2,7 +2,8 @@
 // page 65001, by its properties: a conversion under the error flag fails exactly
 // when the plain one replaces something; sizes stay within one unit a byte and
 // three bytes a unit, and fill buffers of exactly that size; well-formed text
-// round-trips, and so does the input read as UTF-16 when no surrogate is alone.
+// round-trips both ways, and so does the input read as UTF-16 (the same rules
+// with a lone surrogate in place of ill-formed UTF-8).
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "xml/markup_check.h"
@@ -15,36 +16,37 @@
 using namespace pf::platform;
 typedef std::vector<unsigned short> Units;
 
+// Measures, then converts into a buffer of exactly that size; empty on failure.
+Units toWide(const std::string& s, unsigned long flags) {
+    Units w(size_t(multiByteToWide(kCodePageUtf8, flags, s.data(), int(s.size()), nullptr, 0)));
+    REQUIRE(multiByteToWide(kCodePageUtf8, flags, s.data(), int(s.size()), w.data(),
+                            int(w.size())) == int(w.size()));
+    return w;
+}
+std::string toUtf8(const Units& w, unsigned long flags) {
+    std::vector<char> s(
+        size_t(wideToMultiByte(kCodePageUtf8, flags, w.data(), int(w.size()), nullptr, 0)));
+    REQUIRE(wideToMultiByte(kCodePageUtf8, flags, w.data(), int(w.size()), s.data(),
+                            int(s.size())) == int(s.size()));
+    return std::string(s.begin(), s.end());
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0; // the code-page functions refuse an empty input
     const std::string s(reinterpret_cast<const char*>(data), size);
-    const int n = int(size), units = multiByteToWide(kCodePageUtf8, 0, s.data(), n, nullptr, 0);
     const bool replaced = pf::utf8::decode(data, size, nullptr, 0).replaced;
-    if (n < 2) return 0; // the code-page functions refuse an empty input
-    REQUIRE(units <= n);
-    REQUIRE((multiByteToWide(kCodePageUtf8, kMbErrInvalidChars, s.data(), n, nullptr, 0) == 0) ==
-            replaced);
-    REQUIRE((cleanPrefix(kCodePageUtf8, s.data(), n) == n) == !replaced);
-    const auto toUtf8 = [](const Units& w) {
-        std::vector<char> out(
-            size_t(wideToMultiByte(kCodePageUtf8, 0, w.data(), int(w.size()), nullptr, 0)));
-        REQUIRE(out.size() <= 3 * w.size());
-        REQUIRE(wideToMultiByte(kCodePageUtf8, 0, w.data(), int(w.size()), out.data(),
-                                int(out.size())) == int(out.size()));
-        return std::string(out.begin(), out.end());
-    };
-    Units w(size_t(units), 0);
-    REQUIRE(multiByteToWide(kCodePageUtf8, 0, s.data(), n, w.data(), units) == units);
-    REQUIRE(replaced || toUtf8(w) == s);
+    const Units w = toWide(s, 0);
+    REQUIRE(w.size() <= size);
+    REQUIRE(toWide(s, kMbErrInvalidChars).empty() == replaced);
+    REQUIRE((cleanPrefix(kCodePageUtf8, s.data(), int(size)) == int(size)) == !replaced);
+    const std::string back = toUtf8(w, 0);
+    REQUIRE(back.size() <= 3 * w.size());
+    REQUIRE(replaced || back == s);
     // The same bytes read as UTF-16 units.
-    w.assign(size / 2, 0);
-    std::memcpy(w.data(), data, size / 2 * 2);
-    if (wideToMultiByte(kCodePageUtf8, kWcErrInvalidChars, w.data(), int(w.size()), nullptr, 0) ==
-        0)
-        return 0;
-    const std::string utf8 = toUtf8(w);
-    Units again(w.size(), 0);
-    REQUIRE(multiByteToWide(kCodePageUtf8, kMbErrInvalidChars, utf8.data(), int(utf8.size()),
-                            again.data(), int(w.size())) == int(w.size()));
-    REQUIRE(again == w);
+    Units u(size / 2);
+    std::memcpy(u.data(), data, u.size() * 2);
+    const bool lone = pf::utf8::encode(u.data(), u.size(), nullptr, 0).replaced;
+    REQUIRE(toUtf8(u, kWcErrInvalidChars).empty() == lone);
+    REQUIRE(lone || toWide(toUtf8(u, 0), kMbErrInvalidChars) == u);
     return 0;
 }
