@@ -134,6 +134,7 @@ TEST(BadInput, SystemUtilities) {
     HWND wnd = nullptr;
     int scan = 7;
     wstring16 name = W16("x");
+    ISwitchThread* sw = getSwitchThread();
     check({
         // clang-format off
         ROW("(null)", pubfunc::FindWindowTop(nullptr)),
@@ -152,8 +153,11 @@ TEST(BadInput, SystemUtilities) {
         ROW("0", CShareData().writeData(null, 16)), ROW("false", CDLLHelper().FindDll(W16(""))),
         ROW("(null)", CDLLHelper().GetProcAddress(nullptr)),
         ROW("(null)", CDLLHelper().GetProcAddress("x")),
+        ROW("0", (sw->postEvent(nullptr), 0)),
+        ROW("0.000000", CCpuUsage().OSGetProcessCPUUsage(0xFFFFFFFF)),
         // clang-format on
     });
+    sw->release();
 }
 
 TEST(BadInput, LoggerFlvAndScaling) {
