@@ -48,7 +48,7 @@ test-fuzz: build-fuzz
 	    dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
 	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 $$dict \
 	        $$work fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
-	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1 in $$(grep -o 'Done [0-9]* runs in [0-9]* second' $$log | grep -o 'in.*'): $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
+	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1 in $$(grep -o 'runs in [0-9]*' $$log | grep -o '[0-9]*$$') s: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
 	done
 
 # make demo: one capture session of DEMO_SECONDS on the Linux build, then one on the
