@@ -1,10 +1,10 @@
 // fuzz_format: pf::format and pf::snformat over up to 8 records of 14 bytes, each
 // one conversion of a fixed list given one argument of its type: byte 0 the
 // conversion, byte 1 the flags "-+ #0" (bit 7: no precision), bytes 2 and 3 width
-// and precision (200 and up: steps of 2,000 past the 65,536 cap), byte 4 the size
-// prefix, byte 5 the buffer size, then the value. The text stays within its width
-// or precision plus the longest number, and a buffer of any size gets the text's
-// prefix under the snformat contract, never more.
+// and precision (250 and up: 65,530 to 65,540, around the 65,536 cap), byte 4 the
+// size prefix, byte 5 the buffer size, then the value. The text stays within its
+// width or precision plus the longest number, and a buffer of any size gets the
+// text's prefix under the snformat contract, never more.
 #include "core/format.h"
 #include "xml/markup_check.h"
 
@@ -15,7 +15,7 @@
 namespace {
 const char* const kSizes[] = {"", "h", "hh", "I32", "l", "ll", "I64", "I", "z", "j", "t", "w", "L"};
 int field(uint8_t b) {
-    return b < 200 ? b : (b - 200) * 2000;
+    return b < 250 ? b : 65530 + (b - 250) * 2;
 }
 } // namespace
 
