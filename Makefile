@@ -1,10 +1,12 @@
 # make test: install what is missing, then build and test the Windows DLL (under
 # Wine), the Linux library, the Linux library under ASan/UBSan, and every test that
 # starts threads under ThreadSanitizer (the linux-tsan test preset picks them by
-# name: a test that starts threads says Thread or Race in its name); then build the
+# name: a gtest case that starts threads says Thread or Race in its name, and the
+# logger's host steps, the events program and the events sample are taken whole;
+# the demo is left to the other builds); then build the
 # fuzz targets, replay their committed corpora and run a short fixed-seed session.
 PRESETS := windows linux linux-asan linux-tsan
-FUZZ_TARGETS := markup_parse markup_read markup_edit
+FUZZ_TARGETS := markup_parse markup_read markup_edit markup_escape from_hex utf8 profile format
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 export LANG := C.UTF-8
@@ -43,9 +45,10 @@ test-fuzz: build-fuzz
 	    rm -rf $$work && mkdir -p $$work; \
 	    $$bin -runs=0 fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
 	    echo "fuzz_$$t: corpus replayed, $$(ls fuzz/corpus/$$t | wc -l) inputs"; \
-	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 -dict=fuzz/$$t.dict \
+	    dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
+	    $$bin -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 -timeout=60 $$dict \
 	        $$work fuzz/corpus/$$t >$$log 2>&1 || { cat $$log; exit 1; }; \
-	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
+	    echo "fuzz_$$t: $(FUZZ_RUNS) runs from seed 1 in $$(grep -o 'runs in [0-9]*' $$log | grep -o '[0-9]*$$') s: $$(grep -o 'cov: [0-9]*' $$log | tail -n 1), no failure"; \
 	done
 
 # make demo: one capture session of DEMO_SECONDS on the Linux build, then one on the

@@ -101,11 +101,12 @@ bool FlvFile::checkValid() {
 // A frame too large for the frame buffer is refused before anything else, so the
 // writer is left as it was (no file opened, no base timestamp taken) and the next
 // frame that fits is handled as if the refused one had never come. Growing the
-// buffer instead would allocate on the writing path.
+// buffer instead would allocate on the writing path. A null frame with a size is
+// refused the same way.
 void FlvFile::saveVideoRawH264Data(const std::string& avcConfig, unsigned char* data,
                                    unsigned int size, unsigned int pts, unsigned int dts,
                                    bool isKeyFrame) {
-    if (size > kMaxFrame || !checkValid()) return;
+    if (size > kMaxFrame || (!data && size) || !checkValid()) return;
     if (isKeyFrame && baseTimestamp == 0) baseTimestamp = dts;
     if (baseTimestamp == 0) return;
     if (!headerWritten) {

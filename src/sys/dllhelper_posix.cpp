@@ -32,8 +32,10 @@ HMODULE load(const wstring16& path) {
 HMODULE loadEx(const wstring16& path, unsigned int) {
     return load(path);
 }
-// A null name is the program itself, as GetModuleHandleW(NULL) is.
+// A null name is the program itself, as GetModuleHandleW(NULL) is; an empty one
+// names no module (dlopen would take it for the program).
 HMODULE find(const wchar16* name) {
+    if (name && !*name) return nullptr;
     HMODULE module =
         name ? dlopen(utf8(name).c_str(), RTLD_NOW | RTLD_NOLOAD) : dlopen(nullptr, RTLD_NOW);
     // The lookup took a reference; dropping it keeps the handle borrowed.

@@ -329,6 +329,7 @@ template <bool kFill> int utf8To16(wchar16* dest, const unsigned char* b, int n,
 int CMarkup::UTF8To16(wchar16* dest, const char* src, int n) {
     const unsigned char* const b = reinterpret_cast<const unsigned char*>(src);
     int consumed = 0;
+    if (!b) n = 0; // no text: nothing to read, 0 units
     if (!dest) return utf8To16<false>(nullptr, b, n, consumed);
     dest[utf8To16<true>(dest, b, n, consumed)] = 0;
     return consumed;
