@@ -8,10 +8,12 @@
 // document file therefore always loads, whatever bytes it holds.
 #include <pubfunc/markup.h>
 
+#include "core/simd.h"
 #include "core/u16.h"
+#include "xml/markup_chars.h"
 
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -274,64 +276,82 @@ void CMarkup::EncodeCharUTF16(int c, wchar16* buf, int& count) {
 }
 
 // Most of any document is ASCII, and this loop decides the speed of Load: runs of
-// ASCII are taken eight bytes at a time (a word with no 0 byte and no byte from
-// 0x80 up passes one test), and only the other bytes go through the decoder.
+// ASCII text are counted and widened 16 bytes at a time, and only the other bytes
+// go through the decoder. A read may stop early at a limit of units and go on
+// later, so that a file's text can be written in pieces.
 namespace {
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-inline bool plainAscii8(const unsigned char* b) {
-    uint64_t w;
-    std::memcpy(&w, b, sizeof w);
-    return ((w | (w - kOnes)) & kHighBits) == 0;
-}
 
-// Counts (kFill false) or fills; consumed receives the bytes read.
-template <bool kFill> int utf8To16(wchar16* dest, const unsigned char* b, int n, int& consumed) {
-    int i = 0, units = 0;
-    while (i < n) {
-        for (; i + 8 <= n && plainAscii8(b + i); i += 8, units += 8)
-            if (kFill)
-                for (int k = 0; k < 8; ++k)
-                    dest[units + k] = wchar16(b[i + k]);
-        if (i >= n) break;
-        const unsigned lead = b[i];
-        if (lead && lead < 0x80) {
-            if (kFill) dest[units] = wchar16(lead);
-            ++units;
-            ++i;
-            continue;
+struct Utf8Reader {
+    const unsigned char* b;
+    int n;
+    int i = 0;         // bytes consumed
+    bool done = false; // the bytes ran out, a 0 came, or a sequence was cut by the end
+
+    // Counts (kFill false) or writes the units of the characters that follow, up to
+    // limit units (a surrogate pair is not split); returns how many.
+    template <bool kFill> int read(wchar16* dest, int limit) {
+        int units = 0;
+        while (i < n) {
+            const int run = pf::simd::asciiRun(b + i, std::min(n - i, limit - units));
+            if (kFill) pf::simd::widen(dest + units, b + i, run);
+            i += run;
+            units += run;
+            if (i >= n) break;
+            if (units == limit) return units;
+            const unsigned lead = b[i]; // 0 or from 0x80 up
+            if (i + sequenceLength(lead) > n) {
+                // Cut by the end, unless a byte that cannot continue it comes first.
+                int k = i + 1;
+                while (k < n && b[k] >= 0x80)
+                    ++k;
+                if (k == n) break;
+            }
+            const unsigned char* p = b + i;
+            int c = decodeUtf8(p);
+            if (!c) {
+                i = int(p - b);
+                break;
+            }
+            if (c < 0) c = kInvalid;
+            if (units + (c < 0x10000 ? 1 : 2) > limit) return units;
+            i = int(p - b);
+            if (c < 0x10000) {
+                if (kFill) dest[units] = wchar16(c);
+                ++units;
+            } else {
+                CMarkup::EncodeCharUTF16(c, kFill ? dest : nullptr, units);
+            }
         }
-        if (i + sequenceLength(lead) > n) {
-            // Cut by the end, unless a byte that cannot continue it comes first.
-            int k = i + 1;
-            while (k < n && b[k] >= 0x80)
-                ++k;
-            if (k == n) break;
-        }
-        const unsigned char* p = b + i;
-        int c = decodeUtf8(p);
-        i = int(p - b);
-        if (!c) break;
-        if (c < 0) c = kInvalid;
-        if (c < 0x10000) {
-            if (kFill) dest[units] = wchar16(c);
-            ++units;
-        } else {
-            CMarkup::EncodeCharUTF16(c, kFill ? dest : nullptr, units);
-        }
+        done = true;
+        return units;
     }
-    consumed = i;
-    return units;
-}
+};
+
+constexpr int kNoLimit = INT_MAX;
 
 } // namespace
 
 int CMarkup::UTF8To16(wchar16* dest, const char* src, int n) {
+    Utf8Reader r{reinterpret_cast<const unsigned char*>(src), n};
+    if (!dest) return r.read<false>(nullptr, kNoLimit);
+    dest[r.read<true>(dest, kNoLimit)] = 0;
+    return r.i;
+}
+
+// The string is never filled with zeros first: the units that fit in its old length
+// are written in place and the rest appended from a small buffer.
+int pf::xml::utf8ToText(const char* src, int n, wstring16& text) {
     const unsigned char* const b = reinterpret_cast<const unsigned char*>(src);
-    int consumed = 0;
-    if (!dest) return utf8To16<false>(nullptr, b, n, consumed);
-    dest[utf8To16<true>(dest, b, n, consumed)] = 0;
-    return consumed;
+    const int units = Utf8Reader{b, n}.read<false>(nullptr, kNoLimit);
+    Utf8Reader r{b, n};
+    const int inPlace = std::min(units, int(text.size()));
+    text.resize(size_t(inPlace));
+    text.resize(size_t(r.read<true>(&text[0], inPlace)));
+    text.reserve(size_t(units));
+    wchar16 piece[4096];
+    while (!r.done)
+        text.append(piece, size_t(r.read<true>(piece, int(sizeof piece / sizeof *piece))));
+    return units;
 }
 
 int CMarkup::UTF16To8(char* dest, const wchar16* src, int size) {
