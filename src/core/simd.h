@@ -21,6 +21,16 @@
 #define PF_SIMD_HAVE_SSE2 0
 #endif
 
+// The searches are inlined into their callers, so that a set known at compile time
+// costs no setup: on short runs the setup would outweigh the search.
+#if defined(__GNUC__)
+#define PF_SIMD_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define PF_SIMD_INLINE __forceinline
+#else
+#define PF_SIMD_INLINE inline
+#endif
+
 namespace pf {
 namespace simd {
 
@@ -29,7 +39,7 @@ namespace simd {
 struct UnitSet {
     uint16_t units[4];
     uint16_t below;
-    bool has(unsigned c) const {
+    PF_SIMD_INLINE bool has(unsigned c) const {
         return c < below || c == units[0] || c == units[1] || c == units[2] || c == units[3];
     }
 };
@@ -38,7 +48,7 @@ namespace scalar {
 
 // The length of the run of ASCII text at s: bytes 1 to 0x7F, at most n. A 0 byte
 // ends a run as a byte from 0x80 up does, since every caller takes 0 as the end.
-inline int asciiRun(const unsigned char* s, int n) {
+PF_SIMD_INLINE int asciiRun(const unsigned char* s, int n) {
     int i = 0;
     while (i < n && s[i] && s[i] < 0x80)
         ++i;
@@ -46,14 +56,14 @@ inline int asciiRun(const unsigned char* s, int n) {
 }
 
 // Writes the n bytes at s, all below 0x80, as n units at d.
-template <class Unit> void widen(Unit* d, const unsigned char* s, int n) {
+template <class Unit> PF_SIMD_INLINE void widen(Unit* d, const unsigned char* s, int n) {
     static_assert(sizeof(Unit) == 2, "16-bit units");
     for (int i = 0; i < n; ++i)
         d[i] = Unit(s[i]);
 }
 
 // The first offset in [i, n) whose unit is in set, or n.
-template <class Unit> int find(const Unit* s, int i, int n, const UnitSet& set) {
+template <class Unit> PF_SIMD_INLINE int find(const Unit* s, int i, int n, const UnitSet& set) {
     static_assert(sizeof(Unit) == 2, "16-bit units");
     while (i < n && !set.has(unsigned(s[i])))
         ++i;
@@ -76,7 +86,7 @@ inline int firstBit(unsigned mask) {
 #endif
 }
 
-inline int asciiRun(const unsigned char* s, int n) {
+PF_SIMD_INLINE int asciiRun(const unsigned char* s, int n) {
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
     for (; i + 16 <= n; i += 16) {
@@ -88,7 +98,7 @@ inline int asciiRun(const unsigned char* s, int n) {
     return i + scalar::asciiRun(s + i, n - i);
 }
 
-template <class Unit> void widen(Unit* d, const unsigned char* s, int n) {
+template <class Unit> PF_SIMD_INLINE void widen(Unit* d, const unsigned char* s, int n) {
     static_assert(sizeof(Unit) == 2, "16-bit units");
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
@@ -102,7 +112,7 @@ template <class Unit> void widen(Unit* d, const unsigned char* s, int n) {
 
 // Eight units a step; a unit is below `below` when the saturated difference
 // below - unit is not 0 (SSE2 has no unsigned 16-bit compare).
-template <class Unit> int find(const Unit* s, int i, int n, const UnitSet& set) {
+template <class Unit> PF_SIMD_INLINE int find(const Unit* s, int i, int n, const UnitSet& set) {
     static_assert(sizeof(Unit) == 2, "16-bit units");
     const __m128i u0 = _mm_set1_epi16(short(set.units[0])),
                   u1 = _mm_set1_epi16(short(set.units[1]));

@@ -65,10 +65,15 @@ struct OpenTag {
     int nameLength;
 };
 
-// The first offset from i whose unit is in set, which must hold 0. Units below end
-// (the text's length, or 0 when the caller does not know it) are searched in blocks,
-// the rest one at a time up to the text's terminating 0.
-inline int findStop(const wchar16* doc, int i, int end, const pf::simd::UnitSet& set) {
+// The first offset from i whose unit is in set, which must hold 0. Most runs in
+// markup are short (a name, a small value, a '>' right away), so the first units are
+// tested one at a time; a longer run is searched in blocks below end (the text's
+// length, or 0 when the caller does not know it), and the rest one at a time up to
+// the text's terminating 0.
+constexpr int kShortRun = 8;
+PF_SIMD_INLINE int findStop(const wchar16* doc, int i, int end, const pf::simd::UnitSet& set) {
+    for (int k = 0; k < kShortRun; ++k, ++i)
+        if (set.has(doc[i])) return i;
     if (i < end) i = pf::simd::find(doc, i, end, set);
     while (!set.has(doc[i]))
         ++i;
