@@ -564,8 +564,7 @@ bool CMarkup::x_FindName(TokenPos& token) {
         token.next = i;
         return false;
     }
-    while (!isIn(doc[i], kNameDelim | kEnd))
-        ++i;
+    i = skipUntil(doc, i, kNameDelim | kEnd);
     if (i == token.left) ++i; // a delimiter is a one-unit token
     token.right = i - 1;
     token.next = i;
@@ -575,42 +574,52 @@ bool CMarkup::x_FindName(TokenPos& token) {
 // Reads the tag's tokens: the tag (or target) name, then attribute names, "=" and
 // values. A name that matches is held until the next token shows whether a value
 // follows; without one the name itself is the result.
+//
+// The token's fields are worked on in locals and stored once on the way out: the
+// caller has just written them, and reading the structure back whole would wait on
+// those writes.
 bool CMarkup::x_FindAttrib(TokenPos& token, const wchar16* name, int n) {
     const wchar16* const doc = token.doc;
-    const bool noCase = (token.tokenFlags & DF_IGNORE_CASE) != 0;
+    int next = token.next, left = token.left, right = token.right, flags = token.tokenFlags;
+    const bool noCase = (flags & DF_IGNORE_CASE) != 0;
     int count = -1; // attribute names seen; -1 while the tag name is expected
     bool valueNext = false;
     bool matched = false;
-    TokenPos match = token;
+    int matchLeft = 0, matchRight = 0, matchNext = 0, matchFlags = 0;
+    const auto found = [&](bool result) {
+        token.left = left;
+        token.right = right;
+        token.next = next;
+        token.tokenFlags = flags;
+        return result;
+    };
     for (;;) {
-        const int space = token.next;
-        while (isWhitespace(doc[token.next]))
-            ++token.next;
-        const unsigned c = doc[token.next];
+        const int space = next;
+        while (isWhitespace(doc[next]))
+            ++next;
+        const unsigned c = doc[next];
         if (!c) break;
         const bool quoted = c == '"' || c == '\'';
         if (quoted) {
-            token.tokenFlags |= TF_QUOTED;
-            int j = token.next + 1;
-            token.left = j;
+            flags |= TF_QUOTED;
+            int j = next + 1;
+            left = j;
             while (doc[j] && doc[j] != c)
                 ++j;
-            token.right = j - 1;
-            token.next = doc[j] ? j + 1 : j;
+            right = j - 1;
+            next = doc[j] ? j + 1 : j;
         } else {
-            token.tokenFlags &= ~TF_QUOTED;
+            flags &= ~TF_QUOTED;
             const unsigned stop = valueNext ? kValueEnd : kAttrNameEnd;
-            int j = token.next;
-            while (!isIn(doc[j], stop | kEnd))
-                ++j;
-            if (j == token.next) ++j;
-            token.left = token.next;
-            token.right = j - 1;
-            token.next = j;
+            int j = skipUntil(doc, next, stop | kEnd);
+            if (j == next) ++j;
+            left = next;
+            right = j - 1;
+            next = j;
         }
         if (valueNext) {
             valueNext = false;
-            if (matched) return true;
+            if (matched) return found(true);
             continue;
         }
         if (quoted) continue; // a quoted token where a name belongs is passed over
@@ -619,25 +628,30 @@ bool CMarkup::x_FindAttrib(TokenPos& token, const wchar16* name, int n) {
             continue;
         }
         if (c == '/' || c == '>' || c == '?') {
-            token.next = space; // new attributes go before the whitespace of the tag's end
+            next = space; // new attributes go before the whitespace of the tag's end
             break;
         }
         if (matched) break; // the matched attribute has no value
         if (count >= 0) {
-            if (!name ? count == n
-                      : nameMatches(doc + token.left, token.right - token.left + 1, name, noCase)) {
-                if (!name) return true;
+            if (!name ? count == n : nameMatches(doc + left, right - left + 1, name, noCase)) {
+                if (!name) return found(true);
                 matched = true;
                 token.preSpaceStart = space;
-                token.preSpaceLength = token.left - space;
-                match = token;
+                token.preSpaceLength = left - space;
+                matchLeft = left;
+                matchRight = right;
+                matchNext = next;
+                matchFlags = flags;
             }
         }
         ++count;
     }
-    if (!matched) return false;
-    token = match;
-    return true;
+    if (!matched) return found(false);
+    left = matchLeft;
+    right = matchRight;
+    next = matchNext;
+    flags = matchFlags;
+    return found(true);
 }
 
 wstring16 CMarkup::x_GetToken(const TokenPos& token) {

@@ -42,6 +42,8 @@ struct NamedRef {
 constexpr NamedRef kNamedRefs[] = {
     {"lt;", 3, '<'}, {"amp;", 4, '&'}, {"gt;", 3, '>'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
 
+constexpr pf::simd::UnitSet kAmpersand = {{'&', '&', '&', '&'}, 0};
+
 // A numeric reference looks this far past "&#" or "&#x" for its ';'.
 constexpr int kNumericRefReach = 8;
 
@@ -141,11 +143,18 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
     const wchar16* s = text.text;
     if (!s) return out;
     if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
+    // Text between references is appended a run at a time; a text without any
+    // reference is one copy, made in a string of just its size.
+    int i = pf::simd::find(s, 0, length, kAmpersand);
+    if (i == length) return wstring16(s, size_t(length));
     out.reserve(size_t(length));
-    for (int i = 0; i < length; ++i) {
+    out.assign(s, size_t(i));
+    for (; i < length; ++i) {
         const wchar16 c = s[i];
         if (c != '&') {
-            out += c;
+            const int run = pf::simd::find(s, i, length, kAmpersand);
+            out.append(s + i, size_t(run - i));
+            i = run - 1;
             continue;
         }
         if (s[i + 1] == '#') {
