@@ -133,6 +133,9 @@ inline bool nameMatches(const wchar16* name, int n, const wchar16* pattern, int 
 // with runs searched in blocks below size.
 int scanNode(CMarkup::TokenPos& token, CMarkup::NodePos& node, int size);
 
+// Appends the length units at s to out as CMarkup::UnescapeText decodes them.
+void unescapeAppend(wstring16& out, const wchar16* s, int length);
+
 // Replaces text with the UTF-16 form of the n bytes at src, exactly as UTF8To16
 // converts them, and returns the number of units.
 int utf8ToText(const char* src, int n, wstring16& text);

@@ -138,18 +138,9 @@ wstring16 CMarkup::EscapeText(MCD_CSTR text, int flags) {
 // the terminated text: its ';' may lie past length (the value is taken and the run
 // ends there), and only a 0 unit or the end of its reach stops the search. So
 // "&#65;" over 4 units gives "A", and the whole text is never read past its end.
-wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
-    wstring16 out;
-    const wchar16* s = text.text;
-    if (!s) return out;
-    if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
-    // Text between references is appended a run at a time; a text without any
-    // reference is one copy, made in a string of just its size.
-    int i = pf::simd::find(s, 0, length, kAmpersand);
-    if (i == length) return wstring16(s, size_t(length));
-    out.reserve(size_t(length));
-    out.assign(s, size_t(i));
-    for (; i < length; ++i) {
+// Text between references is appended a run at a time.
+void pf::xml::unescapeAppend(wstring16& out, const wchar16* s, int length) {
+    for (int i = 0; i < length; ++i) {
         const wchar16 c = s[i];
         if (c != '&') {
             const int run = pf::simd::find(s, i, length, kAmpersand);
@@ -199,6 +190,17 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
         }
         out += c;
     }
+}
+
+// A text without any reference is one copy, made in a string of just its size.
+wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
+    const wchar16* s = text.text;
+    if (!s) return wstring16();
+    if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
+    if (pf::simd::find(s, 0, length, kAmpersand) == length) return wstring16(s, size_t(length));
+    wstring16 out;
+    out.reserve(size_t(length));
+    pf::xml::unescapeAppend(out, s, length);
     return out;
 }
 
