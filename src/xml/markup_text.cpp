@@ -309,7 +309,32 @@ struct Utf8Reader {
             units += run;
             if (i >= n) break;
             if (units == limit) return units;
-            const unsigned lead = b[i]; // 0 or from 0x80 up
+            // Two- and three-byte sequences, most of any text that is not ASCII, are
+            // decoded here while they follow one another. The rest (other leads,
+            // sequences cut by the end, bad continuations, a decoded 0, ASCII after
+            // such a run) takes the decoder below.
+            while (units < limit) {
+                const unsigned lead = b[i];
+                unsigned c;
+                int length;
+                if ((lead & 0xE0) == 0xC0 && i + 1 < n && b[i + 1] >= 0x80) {
+                    c = (lead & 0x1F) << 6 | (b[i + 1] & 0x3Fu);
+                    length = 2;
+                } else if ((lead & 0xF0) == 0xE0 && i + 2 < n && b[i + 1] >= 0x80 &&
+                           b[i + 2] >= 0x80) {
+                    c = (lead & 0x0F) << 12 | (b[i + 1] & 0x3Fu) << 6 | (b[i + 2] & 0x3Fu);
+                    length = 3;
+                } else {
+                    break;
+                }
+                if (!c) break;
+                if (kFill) dest[units] = wchar16(c);
+                ++units;
+                i += length;
+            }
+            if (i >= n) break;
+            if (units == limit) return units;
+            const unsigned lead = b[i];
             if (i + sequenceLength(lead) > n) {
                 // Cut by the end, unless a byte that cannot continue it comes first.
                 int k = i + 1;
