@@ -1,5 +1,5 @@
 // pf::xml: the character classes and the name comparison that CMarkup's scanner
-// and tokenizers share.
+// and tokenizers share, and the conversion that reads a file's text.
 #pragma once
 
 #include "core/u16.h"
@@ -110,14 +110,35 @@ inline int contentNodeType(int scanned, int length) {
 // exactly or with A-Z taken as a-z, and pattern ends there or goes on with a
 // follower, so "a/x" or "a[1]" matches a name "a". The name holds no 0 unit, so a
 // shorter pattern fails at its terminator and is never read past it.
-inline bool nameMatches(const wchar16* name, int n, const wchar16* pattern, bool noCase) {
+inline bool unitsMatch(const wchar16* a, const wchar16* b, int n, bool noCase) {
     for (int i = 0; i < n; ++i) {
-        const u16::unit a = u16::unit(name[i]), b = u16::unit(pattern[i]);
-        if (a != b && (!noCase || u16::toLower(a) != u16::toLower(b))) return false;
+        const u16::unit x = u16::unit(a[i]), y = u16::unit(b[i]);
+        if (x != y && (!noCase || u16::toLower(x) != u16::toLower(y))) return false;
     }
+    return true;
+}
+inline bool nameMatches(const wchar16* name, int n, const wchar16* pattern, bool noCase) {
+    if (!unitsMatch(name, pattern, n, noCase)) return false;
     const unsigned after = pattern[n];
     return !after || (classOf(after) & kNameFollower);
 }
+// The same with a pattern of known length that need not be terminated.
+inline bool nameMatches(const wchar16* name, int n, const wchar16* pattern, int patternLength,
+                        bool noCase) {
+    return patternLength >= n && unitsMatch(name, pattern, n, noCase) &&
+           (patternLength == n || (classOf(pattern[n]) & kNameFollower));
+}
+
+// CMarkup::x_ParseNode for a text of size units (0 when unknown): the same results,
+// with runs searched in blocks below size.
+int scanNode(CMarkup::TokenPos& token, CMarkup::NodePos& node, int size);
+
+// Appends the length units at s to out as CMarkup::UnescapeText decodes them.
+void unescapeAppend(wstring16& out, const wchar16* s, int length);
+
+// Replaces text with the UTF-16 form of the n bytes at src, exactly as UTF8To16
+// converts them, and returns the number of units.
+int utf8ToText(const char* src, int n, wstring16& text);
 
 } // namespace xml
 } // namespace pf

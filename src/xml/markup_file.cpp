@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/u16.h"
 #include "platform/fs.h"
+#include "xml/markup_chars.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -69,10 +70,7 @@ bool CMarkup::ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result, in
         if (!std::ferror(file.f)) errno = EIO;
         return failed();
     }
-    const int units = UTF8To16(nullptr, buffer.get(), bytes);
-    text.resize(size_t(units) + 1);
-    UTF8To16(&text[0], buffer.get(), bytes);
-    text.resize(size_t(units));
+    const int units = pf::xml::utf8ToText(buffer.get(), bytes, text);
     if (result) *result = pf::format(W16("%s%d bytes to %d wide chars"), W16(""), bytes, units);
     return true;
 }

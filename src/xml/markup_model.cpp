@@ -30,11 +30,11 @@ constexpr int kSegmentSize = PosArray::kSegmentSize;
 // fresh holding what Release must free.
 void copyRecords(PosArray& fresh, const PosArray& src, int count, int size) {
     const int segs = ((size - 1) >> PosArray::kSegmentBits) + 1;
-    fresh.segments = new ElemPos*[segs];
+    fresh.segments = new ElemPos*[size_t(segs)];
     fresh.segmentSlots = segs;
     for (int s = 0; s < segs; ++s) {
         const int inSeg = std::min(kSegmentSize, size - s * kSegmentSize);
-        fresh.segments[s] = new ElemPos[inSeg];
+        fresh.segments[s] = new ElemPos[size_t(inSeg)];
         fresh.size = s * kSegmentSize + inSeg;
         const int toCopy = std::min(inSeg, count - s * kSegmentSize);
         if (toCopy > 0) std::copy(src.segments[s], src.segments[s] + toCopy, fresh.segments[s]);
@@ -61,7 +61,7 @@ void copySavedPos(SavedPosMap& fresh, const SavedPosMap& src) {
             if (from[used - 1].entryFlags & CMarkup::SP_LAST) break;
         }
         if (!used) continue;
-        SavedPosEntry* to = fresh.table[b] = new SavedPosEntry[used];
+        SavedPosEntry* to = fresh.table[b] = new SavedPosEntry[size_t(used)];
         for (int i = 0; i < used; ++i)
             to[i] = from[i];
         to[used - 1].entryFlags |= CMarkup::SP_LAST;
@@ -166,7 +166,7 @@ bool CMarkup::x_AllocPosArray(int newSize) {
     }
     if (a.segmentSlots <= needSeg) {
         const int slots = needSeg * 2 + 4;
-        ElemPos** table = new ElemPos*[slots];
+        ElemPos** table = new ElemPos*[size_t(slots)];
         const int used = a.size ? a.SegsUsed() : 0;
         std::copy(a.segments, a.segments + used, table);
         delete[] a.segments;
@@ -182,7 +182,7 @@ bool CMarkup::x_AllocPosArray(int newSize) {
         }
         a.segments[lastSeg] = full;
     }
-    ElemPos* seg = new ElemPos[newSize - needSeg * kSegmentSize];
+    ElemPos* seg = new ElemPos[size_t(newSize - needSeg * kSegmentSize)];
     if (needSeg == lastSeg && inLast) {
         std::copy(a.segments[lastSeg], a.segments[lastSeg] + inLast, seg);
         delete[] a.segments[lastSeg];
@@ -271,7 +271,7 @@ bool CMarkup::SavePos(MCD_CSTR name) {
             } else if (e.entryFlags & SP_LAST) {
                 // Full: a bigger array, the old entries moved over, the next one used.
                 const int size = i * 2 + 12;
-                SavedPosEntry* grown = new SavedPosEntry[size];
+                SavedPosEntry* grown = new SavedPosEntry[size_t(size)];
                 for (int j = 0; j <= i; ++j) {
                     grown[j].name = std::move(bucket[j].name);
                     grown[j].pos = bucket[j].pos;

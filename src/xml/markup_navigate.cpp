@@ -123,7 +123,7 @@ int CMarkup::FindNode(int nodeTypes) {
             continue;
         }
         token.next = offset;
-        const int scanned = x_ParseNode(token, node);
+        const int scanned = scanNode(token, node, int(docText.size()));
         if (scanned == -2) return 0;
         int type = contentNodeType(scanned, node.length);
         offset = token.next;
@@ -211,13 +211,15 @@ wstring16 CMarkup::x_GetData(int i) const {
     token.next = start;
     NodePos node;
     while (token.next < end) {
-        const int type = x_ParseNode(token, node);
-        if (type == NT_TEXT)
-            data += UnescapeText(doc + node.start, node.length);
-        else if (type == NT_CDATA_SECTION)
-            data += inner(docText, node.start, node.length, kCDataWrap);
-        else if (type == -2)
+        const int type = scanNode(token, node, int(docText.size()));
+        if (type == NT_TEXT) {
+            unescapeAppend(data, doc + node.start, node.length);
+        } else if (type == NT_CDATA_SECTION) {
+            const int n = node.length - kCDataWrap.overhead;
+            if (n > 0) data.append(doc + node.start + kCDataWrap.lead, size_t(n));
+        } else if (type == -2) {
             break;
+        }
     }
     return data;
 }

@@ -10,8 +10,10 @@
 #include <pubfunc/markup.h>
 
 #include "core/format.h"
+#include "core/simd.h"
 #include "xml/markup_chars.h"
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -55,43 +57,54 @@ const wchar16* unterminatedName(bool inDeclaration, int type) {
     }
 }
 
-// The builder's stack of open start tags, slot k holding the name and offset of the
-// open element at depth k + 1. Its room starts at 6 and grows to twice as much plus 6
-// when full, the open entries moved over; slots are made as they are first reached.
-// Slot [depth], above the open ones, is where the next node is scanned, so a start
-// tag's name lands in place.
-class OpenTags {
-public:
-    OpenTags() {
-        slots_.reserve(6);
-        slots_.emplace_back();
-    }
-    NodePos& operator[](int i) { return slots_[size_t(i)]; }
-    void ensureSlot(int i) {
-        if (size_t(i) < slots_.size()) return;
-        if (slots_.size() == slots_.capacity()) slots_.reserve(slots_.capacity() * 2 + 6);
-        slots_.emplace_back();
-    }
-
-private:
-    std::vector<NodePos> slots_;
+// An open start tag on the builder's stack: its offset and where its name lies in
+// the text, which the parse never changes, so no name is copied.
+struct OpenTag {
+    int start;
+    int nameStart;
+    int nameLength;
 };
+
+// The first offset from i whose unit is in set, which must hold 0. Most runs in
+// markup are short (a name, a small value, a '>' right away), so the first units are
+// tested one at a time; a longer run is searched in blocks below end (the text's
+// length, or 0 when the caller does not know it), and the rest one at a time up to
+// the text's terminating 0.
+constexpr int kShortRun = 8;
+PF_SIMD_INLINE int findStop(const wchar16* doc, int i, int end, const pf::simd::UnitSet& set) {
+    for (int k = 0; k < kShortRun; ++k, ++i)
+        if (set.has(doc[i])) return i;
+    if (i < end) i = pf::simd::find(doc, i, end, set);
+    while (!set.has(doc[i]))
+        ++i;
+    return i;
+}
+
+constexpr pf::simd::UnitSet kTextStops = {{0, '<', '>', '>'}, 0};
+constexpr pf::simd::UnitSet kCloseStops = {{0, '>', '>', '>'}, 0};
+constexpr pf::simd::UnitSet kTagStops = {{0, '>', '=', '='}, 0};
+constexpr pf::simd::UnitSet kIllFormedStops = {{0, '>', '=', '<'}, 0};
+constexpr pf::simd::UnitSet kDeclarationStops = {{0, '>', '"', '\''}, 0};
+// Every unit of the tag-name-end class and the 0, with the other control units.
+constexpr pf::simd::UnitSet kNameStops = {{'/', '>', '/', '>'}, 0x21};
 
 // The scanner's inner loops. Each takes the offset where a node's body begins and
 // returns the offset where it stops: the '>' that ends the node, a 0 unit (the text
 // ran out first) or, for an ill-formed node, a '<'.
 
 // A tag name in the scanner runs up to a blank, '/' or '>'.
-inline int tagNameEnd(const wchar16* doc, int i) {
-    return skipUntil(doc, i, kTagNameEnd | kEnd);
+inline int tagNameEnd(const wchar16* doc, int i, int end) {
+    for (;; ++i) {
+        i = findStop(doc, i, end, kNameStops);
+        if (isIn(doc[i], kTagNameEnd | kEnd)) return i;
+    }
 }
 
 // The next '>' that has lead (termLen - 1 units) right before it, at an offset beyond
 // termLen; a one-unit terminator is met by any '>'.
-inline int terminatorEnd(const wchar16* doc, int i, const char* lead, int termLen) {
+inline int terminatorEnd(const wchar16* doc, int i, int end, const char* lead, int termLen) {
     for (;; ++i) {
-        while (doc[i] && doc[i] != '>')
-            ++i;
+        i = findStop(doc, i, end, kCloseStops);
         if (!doc[i]) return i;
         if (i <= termLen && termLen > 1) continue;
         int k = 0;
@@ -102,9 +115,10 @@ inline int terminatorEnd(const wchar16* doc, int i, const char* lead, int termLe
 }
 
 // A markup declaration: '>' ends it outside quotation marks and apostrophes.
-inline int declarationEnd(const wchar16* doc, int i) {
+inline int declarationEnd(const wchar16* doc, int i, int end) {
     bool inDouble = false, inSingle = false;
     for (;; ++i) {
+        i = findStop(doc, i, end, kDeclarationStops);
         const unsigned c = doc[i];
         if (!c || (c == '>' && !inDouble && !inSingle)) return i;
         if (c == '"' && !inSingle)
@@ -131,16 +145,16 @@ inline void passed(const wchar16* doc, int from, int to, unsigned& prev, unsigne
 // tag. An ill-formed node also ends before any '<'. empty (start tags) tells whether
 // "/>" came right after the name, a blank or a quote. Runs that change nothing but the
 // last two units seen are passed in the inner loops.
-template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, bool* empty) {
+template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, int end, bool* empty) {
     unsigned prev = 0, prev2 = 0, quote = 0;
     bool afterEquals = false;
     for (;; ++i) {
         int j = i;
         if (quote) {
-            while (doc[j] && doc[j] != quote && (!kIllFormedNode || doc[j] != '<'))
-                ++j;
+            const uint16_t q = uint16_t(quote), lt = kIllFormedNode ? '<' : q;
+            j = findStop(doc, j, end, {{0, q, lt, lt}, 0});
         } else if (!afterEquals) {
-            j = skipUntil(doc, j, kIllFormedNode ? kTagStop | kTextStop : kTagStop | kEnd);
+            j = findStop(doc, j, end, kIllFormedNode ? kIllFormedStops : kTagStops);
         }
         passed(doc, i, j, prev, prev2);
         i = j;
@@ -178,7 +192,12 @@ template <bool kIllFormedNode> int tagEnd(const wchar16* doc, int i, bool* empty
 // Anything else makes an ill-formed node. A document type declaration runs to the
 // first '>' outside its inner nodes: inside it, '<' starts an inner node scanned like
 // any other, and each inner node ending with its '>' returns to the declaration.
-int scanNode(CMarkup::TokenPos& token, NodePos& node) {
+//
+// size is the text's length, or 0 when the caller does not know it. With kNames the
+// name of a start tag goes into node.text, as it does for a processing instruction;
+// without, its place is left in *name and nothing is copied.
+template <bool kNames>
+int scanNode(CMarkup::TokenPos& token, NodePos& node, int size, OpenTag* name) {
     const wchar16* const doc = token.doc;
     const int start = token.next;
     node.start = start;
@@ -204,7 +223,7 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
         }
         // Text: the unit that made it text is not a terminator; after it the text ends
         // before a '<', after a '>', or at the end.
-        i = skipUntil(doc, i + 1, kTextStop);
+        i = findStop(doc, i + 1, size, kTextStops);
         return found(kText, doc[i] == '>' ? i + 1 : i);
     }
 
@@ -224,25 +243,30 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
         const wchar16* what = nullptr;
         if (classOf(c) & kNameStart) {
             type = kStartTag;
-            const int nameEnd = tagNameEnd(doc, i);
+            const int nameEnd = tagNameEnd(doc, i, size);
             if (!doc[nameEnd]) return unterminated(nameEnd);
-            node.text.assign(doc + i, size_t(nameEnd - i));
+            if (kNames) {
+                node.text.assign(doc + i, size_t(nameEnd - i));
+            } else {
+                name->nameStart = i;
+                name->nameLength = nameEnd - i;
+            }
             bool empty = false;
-            end = tagEnd<false>(doc, nameEnd, &empty);
+            end = tagEnd<false>(doc, nameEnd, size, &empty);
             if (empty) node.nodeFlags |= CMarkup::NF_EMPTY_ELEMENT;
         } else if (c == '/') {
             type = kEndTag;
-            const int nameEnd = tagNameEnd(doc, i + 1);
+            const int nameEnd = tagNameEnd(doc, i + 1, size);
             if (!doc[nameEnd]) return unterminated(nameEnd);
             token.left = i + 1;
             token.right = nameEnd - 1;
-            end = terminatorEnd(doc, nameEnd, "", 1);
+            end = terminatorEnd(doc, nameEnd, size, "", 1);
         } else if (c == '?') {
             type = kProcessing;
-            const int nameEnd = tagNameEnd(doc, i + 1);
+            const int nameEnd = tagNameEnd(doc, i + 1, size);
             if (!doc[nameEnd]) return unterminated(nameEnd);
             node.text.assign(doc + i + 1, size_t(nameEnd - i - 1));
-            end = terminatorEnd(doc, nameEnd, "?", 2);
+            end = terminatorEnd(doc, nameEnd, size, "?", 2);
         } else if (c == '!') {
             const unsigned d = doc[i + 1];
             // "<!-" then '-' opens a comment, "<![" then 'C' a CDATA section.
@@ -250,7 +274,7 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
                                      const wchar16* name) {
                 if (doc[i + 2] == letter) {
                     type = t;
-                    end = terminatorEnd(doc, i + 3, lead, 3);
+                    end = terminatorEnd(doc, i + 3, size, lead, 3);
                 } else {
                     bad = i + 3;
                     what = name;
@@ -265,7 +289,7 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
                 end = i + 1; // the declaration state begins after the 'D'
             } else if (d == 'E' || d == 'A' || d == 'N') {
                 type = kDeclaration;
-                end = declarationEnd(doc, i + 2);
+                end = declarationEnd(doc, i + 2, size);
             } else {
                 bad = i + 2;
                 what = W16("! tag");
@@ -279,7 +303,7 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
             if (!doc[bad - 1]) return unterminated(bad - 1);
             type = kIllFormed;
             node.text = pf::format(W16("Incorrect %s at offset %d"), what, markOffset);
-            end = tagEnd<true>(doc, bad, nullptr);
+            end = tagEnd<true>(doc, bad, size, nullptr);
             if (doc[end] == '<') return found(kIllFormed, end);
         }
         if (!doc[end]) return unterminated(end);
@@ -301,7 +325,11 @@ int scanNode(CMarkup::TokenPos& token, NodePos& node) {
 } // namespace
 
 int CMarkup::x_ParseNode(TokenPos& token, NodePos& node) {
-    return scanNode(token, node);
+    return scanNode<true>(token, node, 0, nullptr);
+}
+
+int pf::xml::scanNode(CMarkup::TokenPos& token, CMarkup::NodePos& node, int size) {
+    return ::scanNode<true>(token, node, size, nullptr);
 }
 
 // Links every element of the token's text below record parent, after its existing
@@ -318,8 +346,19 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
     token.next = 0;
     const wchar16* const doc = token.doc;
     const bool noCase = (token.tokenFlags & DF_IGNORE_CASE) != 0;
+    const int size = doc == docText.c_str()
+                         ? int(docText.size())
+                         : pf::u16::length(reinterpret_cast<const pf::u16::unit*>(doc));
     const int baseLevel = elemPosArray[parent].Level();
-    OpenTags open;
+    // open[k] is the start tag of the open element at depth k + 1. The stack starts
+    // with room for 6 and grows to twice its room plus 6.
+    std::vector<OpenTag> open;
+    open.reserve(6);
+    const auto nameOf = [doc](const OpenTag& tag) {
+        return wstring16(doc + tag.nameStart, size_t(tag.nameLength));
+    };
+    OpenTag tag{};
+    NodePos node;
     int container = parent;
     int depth = 0;
     int first = 0;
@@ -330,15 +369,16 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
     };
     // endTag: the end tag that forced the closing, or null at the end of the text.
     const auto closeUnended = [&](const NodePos* endTag) {
-        const NodePos& tag = open[depth - 1];
+        const OpenTag& unended = open[size_t(depth - 1)];
         if (errorText.empty()) {
             if (endTag)
                 errorText = pf::format(
                     W16("End tag '%s' at offset %d does not match start tag '%s' at offset %d"),
-                    x_GetToken(token).c_str(), endTag->start + 1, tag.text.c_str(), tag.start);
+                    x_GetToken(token).c_str(), endTag->start + 1, nameOf(unended).c_str(),
+                    unended.start);
             else
-                errorText = pf::format(W16("Element '%s' at offset %d not ended"), tag.text.c_str(),
-                                       tag.start);
+                errorText = pf::format(W16("Element '%s' at offset %d not ended"),
+                                       nameOf(unended).c_str(), unended.start);
         }
         elemPosArray[parent].flags |= EP_DOC_ILLFORMED;
         ElemPos& e = elemPosArray[container];
@@ -367,11 +407,11 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
         }
         container = up;
         --depth;
+        open.pop_back();
     };
 
     for (;;) {
-        NodePos& node = open[depth];
-        const int type = scanNode(token, node);
+        const int type = scanNode<false>(token, node, size, &tag);
         if (type == kStartTag) {
             if (node.length > ElemPos::kMaxStartTagLen || baseLevel + depth > ElemPos::kMaxLevel) {
                 // The record cannot hold it: the start tag is passed over as ill-formed.
@@ -381,7 +421,7 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
                         node.length > ElemPos::kMaxStartTagLen
                             ? pf::format(W16("Element tag at offset %d too long"), node.start)
                             : pf::format(W16("Element '%s' at offset %d nested too deeply"),
-                                         node.text.c_str(), node.start);
+                                         nameOf(tag).c_str(), node.start);
                 continue;
             }
             const int pos = x_GetFreePos();
@@ -408,7 +448,10 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
             e.tagLengths = unsigned(node.length);
             if (!(node.nodeFlags & NF_EMPTY_ELEMENT)) {
                 container = pos;
-                open.ensureSlot(++depth);
+                ++depth;
+                if (open.size() == open.capacity()) open.reserve(open.capacity() * 2 + 6);
+                tag.start = node.start;
+                open.push_back(tag);
             }
         } else if (type == kEndTag) {
             if (node.length > ElemPos::kMaxEndTagLen) {
@@ -421,7 +464,8 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
             const wchar16* name = doc + token.left;
             const int nameLen = token.right - token.left + 1;
             int k = depth - 1, match = container;
-            while (k >= 0 && !nameMatches(name, nameLen, open[k].text.c_str(), noCase)) {
+            while (k >= 0 && !nameMatches(name, nameLen, doc + open[size_t(k)].nameStart,
+                                          open[size_t(k)].nameLength, noCase)) {
                 --k;
                 match = elemPosArray[match].parent;
             }
@@ -439,6 +483,7 @@ int CMarkup::x_ParseElem(int parent, TokenPos& token) {
                 closeUnended(&node);
             container = m.parent;
             --depth;
+            open.pop_back();
         } else if (type == kEndOfText) {
             while (depth)
                 closeUnended(nullptr);
@@ -519,8 +564,7 @@ bool CMarkup::x_FindName(TokenPos& token) {
         token.next = i;
         return false;
     }
-    while (!isIn(doc[i], kNameDelim | kEnd))
-        ++i;
+    i = skipUntil(doc, i, kNameDelim | kEnd);
     if (i == token.left) ++i; // a delimiter is a one-unit token
     token.right = i - 1;
     token.next = i;
@@ -530,42 +574,52 @@ bool CMarkup::x_FindName(TokenPos& token) {
 // Reads the tag's tokens: the tag (or target) name, then attribute names, "=" and
 // values. A name that matches is held until the next token shows whether a value
 // follows; without one the name itself is the result.
+//
+// The token's fields are worked on in locals and stored once on the way out: the
+// caller has just written them, and reading the structure back whole would wait on
+// those writes.
 bool CMarkup::x_FindAttrib(TokenPos& token, const wchar16* name, int n) {
     const wchar16* const doc = token.doc;
-    const bool noCase = (token.tokenFlags & DF_IGNORE_CASE) != 0;
+    int next = token.next, left = token.left, right = token.right, flags = token.tokenFlags;
+    const bool noCase = (flags & DF_IGNORE_CASE) != 0;
     int count = -1; // attribute names seen; -1 while the tag name is expected
     bool valueNext = false;
     bool matched = false;
-    TokenPos match = token;
+    int matchLeft = 0, matchRight = 0, matchNext = 0, matchFlags = 0;
+    const auto found = [&](bool result) {
+        token.left = left;
+        token.right = right;
+        token.next = next;
+        token.tokenFlags = flags;
+        return result;
+    };
     for (;;) {
-        const int space = token.next;
-        while (isWhitespace(doc[token.next]))
-            ++token.next;
-        const unsigned c = doc[token.next];
+        const int space = next;
+        while (isWhitespace(doc[next]))
+            ++next;
+        const unsigned c = doc[next];
         if (!c) break;
         const bool quoted = c == '"' || c == '\'';
         if (quoted) {
-            token.tokenFlags |= TF_QUOTED;
-            int j = token.next + 1;
-            token.left = j;
+            flags |= TF_QUOTED;
+            int j = next + 1;
+            left = j;
             while (doc[j] && doc[j] != c)
                 ++j;
-            token.right = j - 1;
-            token.next = doc[j] ? j + 1 : j;
+            right = j - 1;
+            next = doc[j] ? j + 1 : j;
         } else {
-            token.tokenFlags &= ~TF_QUOTED;
+            flags &= ~TF_QUOTED;
             const unsigned stop = valueNext ? kValueEnd : kAttrNameEnd;
-            int j = token.next;
-            while (!isIn(doc[j], stop | kEnd))
-                ++j;
-            if (j == token.next) ++j;
-            token.left = token.next;
-            token.right = j - 1;
-            token.next = j;
+            int j = skipUntil(doc, next, stop | kEnd);
+            if (j == next) ++j;
+            left = next;
+            right = j - 1;
+            next = j;
         }
         if (valueNext) {
             valueNext = false;
-            if (matched) return true;
+            if (matched) return found(true);
             continue;
         }
         if (quoted) continue; // a quoted token where a name belongs is passed over
@@ -574,25 +628,30 @@ bool CMarkup::x_FindAttrib(TokenPos& token, const wchar16* name, int n) {
             continue;
         }
         if (c == '/' || c == '>' || c == '?') {
-            token.next = space; // new attributes go before the whitespace of the tag's end
+            next = space; // new attributes go before the whitespace of the tag's end
             break;
         }
         if (matched) break; // the matched attribute has no value
         if (count >= 0) {
-            if (!name ? count == n
-                      : nameMatches(doc + token.left, token.right - token.left + 1, name, noCase)) {
-                if (!name) return true;
+            if (!name ? count == n : nameMatches(doc + left, right - left + 1, name, noCase)) {
+                if (!name) return found(true);
                 matched = true;
                 token.preSpaceStart = space;
-                token.preSpaceLength = token.left - space;
-                match = token;
+                token.preSpaceLength = left - space;
+                matchLeft = left;
+                matchRight = right;
+                matchNext = next;
+                matchFlags = flags;
             }
         }
         ++count;
     }
-    if (!matched) return false;
-    token = match;
-    return true;
+    if (!matched) return found(false);
+    left = matchLeft;
+    right = matchRight;
+    next = matchNext;
+    flags = matchFlags;
+    return found(true);
 }
 
 wstring16 CMarkup::x_GetToken(const TokenPos& token) {

@@ -8,10 +8,12 @@
 // document file therefore always loads, whatever bytes it holds.
 #include <pubfunc/markup.h>
 
+#include "core/simd.h"
 #include "core/u16.h"
+#include "xml/markup_chars.h"
 
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -39,6 +41,8 @@ struct NamedRef {
 };
 constexpr NamedRef kNamedRefs[] = {
     {"lt;", 3, '<'}, {"amp;", 4, '&'}, {"gt;", 3, '>'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
+
+constexpr pf::simd::UnitSet kAmpersand = {{'&', '&', '&', '&'}, 0};
 
 // A numeric reference looks this far past "&#" or "&#x" for its ';'.
 constexpr int kNumericRefReach = 8;
@@ -134,16 +138,14 @@ wstring16 CMarkup::EscapeText(MCD_CSTR text, int flags) {
 // the terminated text: its ';' may lie past length (the value is taken and the run
 // ends there), and only a 0 unit or the end of its reach stops the search. So
 // "&#65;" over 4 units gives "A", and the whole text is never read past its end.
-wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
-    wstring16 out;
-    const wchar16* s = text.text;
-    if (!s) return out;
-    if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
-    out.reserve(size_t(length));
+// Text between references is appended a run at a time.
+void pf::xml::unescapeAppend(wstring16& out, const wchar16* s, int length) {
     for (int i = 0; i < length; ++i) {
         const wchar16 c = s[i];
         if (c != '&') {
-            out += c;
+            const int run = pf::simd::find(s, i, length, kAmpersand);
+            out.append(s + i, size_t(run - i));
+            i = run - 1;
             continue;
         }
         if (s[i + 1] == '#') {
@@ -188,6 +190,17 @@ wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
         }
         out += c;
     }
+}
+
+// A text without any reference is one copy, made in a string of just its size.
+wstring16 CMarkup::UnescapeText(MCD_CSTR text, int length) {
+    const wchar16* s = text.text;
+    if (!s) return wstring16();
+    if (length < 0) length = pf::u16::length(reinterpret_cast<const unit*>(s));
+    if (pf::simd::find(s, 0, length, kAmpersand) == length) return wstring16(s, size_t(length));
+    wstring16 out;
+    out.reserve(size_t(length));
+    pf::xml::unescapeAppend(out, s, length);
     return out;
 }
 
@@ -274,65 +287,107 @@ void CMarkup::EncodeCharUTF16(int c, wchar16* buf, int& count) {
 }
 
 // Most of any document is ASCII, and this loop decides the speed of Load: runs of
-// ASCII are taken eight bytes at a time (a word with no 0 byte and no byte from
-// 0x80 up passes one test), and only the other bytes go through the decoder.
+// ASCII text are counted and widened 16 bytes at a time, and only the other bytes
+// go through the decoder. A read may stop early at a limit of units and go on
+// later, so that a file's text can be written in pieces.
 namespace {
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-inline bool plainAscii8(const unsigned char* b) {
-    uint64_t w;
-    std::memcpy(&w, b, sizeof w);
-    return ((w | (w - kOnes)) & kHighBits) == 0;
-}
 
-// Counts (kFill false) or fills; consumed receives the bytes read.
-template <bool kFill> int utf8To16(wchar16* dest, const unsigned char* b, int n, int& consumed) {
-    int i = 0, units = 0;
-    while (i < n) {
-        for (; i + 8 <= n && plainAscii8(b + i); i += 8, units += 8)
-            if (kFill)
-                for (int k = 0; k < 8; ++k)
-                    dest[units + k] = wchar16(b[i + k]);
-        if (i >= n) break;
-        const unsigned lead = b[i];
-        if (lead && lead < 0x80) {
-            if (kFill) dest[units] = wchar16(lead);
-            ++units;
-            ++i;
-            continue;
+struct Utf8Reader {
+    const unsigned char* b;
+    int n;
+    int i = 0;         // bytes consumed
+    bool done = false; // the bytes ran out, a 0 came, or a sequence was cut by the end
+
+    // Counts (kFill false) or writes the units of the characters that follow, up to
+    // limit units (a surrogate pair is not split); returns how many.
+    template <bool kFill> int read(wchar16* dest, int limit) {
+        int units = 0;
+        while (i < n) {
+            const int run = pf::simd::asciiRun(b + i, std::min(n - i, limit - units));
+            if (kFill) pf::simd::widen(dest + units, b + i, run);
+            i += run;
+            units += run;
+            if (i >= n) break;
+            if (units == limit) return units;
+            // Two- and three-byte sequences, most of any text that is not ASCII, are
+            // decoded here while they follow one another. The rest (other leads,
+            // sequences cut by the end, bad continuations, a decoded 0, ASCII after
+            // such a run) takes the decoder below.
+            while (units < limit) {
+                const unsigned lead = b[i];
+                unsigned c;
+                int length;
+                if ((lead & 0xE0) == 0xC0 && i + 1 < n && b[i + 1] >= 0x80) {
+                    c = (lead & 0x1F) << 6 | (b[i + 1] & 0x3Fu);
+                    length = 2;
+                } else if ((lead & 0xF0) == 0xE0 && i + 2 < n && b[i + 1] >= 0x80 &&
+                           b[i + 2] >= 0x80) {
+                    c = (lead & 0x0F) << 12 | (b[i + 1] & 0x3Fu) << 6 | (b[i + 2] & 0x3Fu);
+                    length = 3;
+                } else {
+                    break;
+                }
+                if (!c) break;
+                if (kFill) dest[units] = wchar16(c);
+                ++units;
+                i += length;
+            }
+            if (i >= n) break;
+            if (units == limit) return units;
+            const unsigned lead = b[i];
+            if (i + sequenceLength(lead) > n) {
+                // Cut by the end, unless a byte that cannot continue it comes first.
+                int k = i + 1;
+                while (k < n && b[k] >= 0x80)
+                    ++k;
+                if (k == n) break;
+            }
+            const unsigned char* p = b + i;
+            int c = decodeUtf8(p);
+            if (!c) {
+                i = int(p - b);
+                break;
+            }
+            if (c < 0) c = kInvalid;
+            if (units + (c < 0x10000 ? 1 : 2) > limit) return units;
+            i = int(p - b);
+            if (c < 0x10000) {
+                if (kFill) dest[units] = wchar16(c);
+                ++units;
+            } else {
+                CMarkup::EncodeCharUTF16(c, kFill ? dest : nullptr, units);
+            }
         }
-        if (i + sequenceLength(lead) > n) {
-            // Cut by the end, unless a byte that cannot continue it comes first.
-            int k = i + 1;
-            while (k < n && b[k] >= 0x80)
-                ++k;
-            if (k == n) break;
-        }
-        const unsigned char* p = b + i;
-        int c = decodeUtf8(p);
-        i = int(p - b);
-        if (!c) break;
-        if (c < 0) c = kInvalid;
-        if (c < 0x10000) {
-            if (kFill) dest[units] = wchar16(c);
-            ++units;
-        } else {
-            CMarkup::EncodeCharUTF16(c, kFill ? dest : nullptr, units);
-        }
+        done = true;
+        return units;
     }
-    consumed = i;
-    return units;
-}
+};
+
+constexpr int kNoLimit = INT_MAX;
 
 } // namespace
 
 int CMarkup::UTF8To16(wchar16* dest, const char* src, int n) {
+    Utf8Reader r{reinterpret_cast<const unsigned char*>(src), src ? n : 0}; // no text: 0 units
+    if (!dest) return r.read<false>(nullptr, kNoLimit);
+    dest[r.read<true>(dest, kNoLimit)] = 0;
+    return r.i;
+}
+
+// The string is never filled with zeros first: the units that fit in its old length
+// are written in place and the rest appended from a small buffer.
+int pf::xml::utf8ToText(const char* src, int n, wstring16& text) {
     const unsigned char* const b = reinterpret_cast<const unsigned char*>(src);
-    int consumed = 0;
-    if (!b) n = 0; // no text: nothing to read, 0 units
-    if (!dest) return utf8To16<false>(nullptr, b, n, consumed);
-    dest[utf8To16<true>(dest, b, n, consumed)] = 0;
-    return consumed;
+    const int units = Utf8Reader{b, n}.read<false>(nullptr, kNoLimit);
+    Utf8Reader r{b, n};
+    const int inPlace = std::min(units, int(text.size()));
+    text.resize(size_t(inPlace));
+    text.resize(size_t(r.read<true>(&text[0], inPlace)));
+    text.reserve(size_t(units));
+    wchar16 piece[4096];
+    while (!r.done)
+        text.append(piece, size_t(r.read<true>(piece, int(sizeof piece / sizeof *piece))));
+    return units;
 }
 
 int CMarkup::UTF16To8(char* dest, const wchar16* src, int size) {

@@ -1,12 +1,17 @@
 // CMarkup's index and scanner from inside: the index after each parse, the node
 // scanner and the attribute tokenizer, the limits of a record and of the record
-// array, saved positions and copies (one that fails too).
+// array, saved positions and copies (one that fails too); the block searches the
+// scanner and the codec run on.
 #include "alloc_probe.h"
+#include "core/simd.h"
 #include "xml/markup_check.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <new>
+#include <random>
+#include <string>
 
 namespace {
 typedef CMarkup::ElemPos ElemPos;
@@ -214,4 +219,42 @@ TEST(MarkupIndex, SavedPositionsAndCopies) {
     EXPECT_EQ(cursor(copy), std::vector<int>({0, 0, 0, 0}));
     copy.SetDoc(copy.GetDoc());
     EXPECT_FALSE(copy.RestorePos(names[0]));
+}
+
+// The block searches against their unit-by-unit twins, from every start offset of the
+// same random inputs: bytes holding a multi-byte sequence (or a 0) at every offset of
+// a 16-byte block, so split across two blocks or ending right at an edge, and one
+// unit of a small alphabet at every offset, searched for random sets.
+TEST(MarkupCodec, BlockSearchesMatchTheirScalarTwins) {
+    namespace simd = pf::simd;
+    std::mt19937 rng(22);
+    const std::string seqs[] = {"\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                                std::string(1, '\0')};
+    const unsigned short alphabet[] = {'a', '<', '>', '"', ' ', 0, 0x7F, 0x3C3C, 0x8000, 0xFFFF};
+    for (int at = 0; at < 48; ++at) {
+        for (const std::string& seq : seqs) {
+            std::string b(at, 'x');
+            b += seq + std::string(rng() % 20, 'y');
+            const auto* u = reinterpret_cast<const unsigned char*>(b.data());
+            for (int s = 0; s <= int(b.size()); ++s) {
+                const int n = int(b.size()) - s;
+                SCOPED_TRACE(testing::Message() << "sequence at " << at << ", from " << s);
+                const int run = simd::asciiRun(u + s, n);
+                EXPECT_EQ(run, simd::scalar::asciiRun(u + s, n));
+                std::u16string wide(size_t(run), u'?'), twin(size_t(run), u'!');
+                simd::widen(&wide[0], u + s, run);
+                simd::scalar::widen(&twin[0], u + s, run);
+                EXPECT_EQ(wide, twin);
+            }
+        }
+        // One unit from the alphabet at offset at among units no set holds.
+        std::u16string units(size_t(at + 9), u'a');
+        units[size_t(at)] = char16_t(alphabet[1 + rng() % 9]);
+        const simd::UnitSet set = {{alphabet[1 + rng() % 9], alphabet[1 + rng() % 9], '>', '>'},
+                                   uint16_t(rng() % 2 ? 0 : 0x21)};
+        for (int s = 0; s <= int(units.size()); ++s)
+            EXPECT_EQ(simd::find(units.data(), s, int(units.size()), set),
+                      simd::scalar::find(units.data(), s, int(units.size()), set))
+                << "from " << s << " of " << testing::PrintToString(units);
+    }
 }

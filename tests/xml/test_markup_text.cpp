@@ -64,6 +64,11 @@ TEST(CMarkupText, CharacterCodecAndFiles) {
         {"a\xE2\x82", W("a")},
         {"a\xE2\x82(", W("a?(")},
         {{"a\0b", 3}, W("a")},
+        // Pairs across the old text's 3 units, which are written in place, and across
+        // the end of the first 4096-unit piece appended after them.
+        {"ab\xF0\x90\x80\x80" + std::string(4093, 'c') + "\xF0\x90\x80\x80",
+         W("ab") + wstring16({0xD800, 0xDC00}) + wstring16(4093, 'c') +
+             wstring16({0xD800, 0xDC00})},
         {"", W("")}};
     for (const auto& [bytes, expected] : files) {
         SCOPED_TRACE(testing::PrintToString(bytes));
