@@ -1,5 +1,6 @@
 // ZvString against std::u16string (append, copy, search) and against glibc's
-// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text), and pubfunc's
+// iconv (UTF-16 to UTF-8 and back, 1 MiB of mixed text and 1 MiB of ASCII: the
+// argument 0 or 1 of those cases), and pubfunc's
 // toWideString/toNarrowString against iconv on 1 KiB and 1 MiB, with a ratio table.
 #include <pubfunc/pubfunc.h>
 #include <pubfunc/zvtextcodec.h>
@@ -41,6 +42,29 @@ const u16& mixedUtf16() {
         return u16(reinterpret_cast<const char16_t*>(s.constString()), size_t(s.size()));
     }();
     return text;
+}
+
+// 1 MiB of plain ASCII prose, in both encodings.
+const std::string& asciiUtf8() {
+    static const std::string text = [] {
+        std::string t;
+        while (t.size() < (1u << 20))
+            t += "The quick brown fox jumps over the lazy dog; 0123456789. ";
+        return t.substr(0, 1u << 20);
+    }();
+    return text;
+}
+const u16& asciiUtf16() {
+    static const u16 text(asciiUtf8().begin(), asciiUtf8().end());
+    return text;
+}
+
+// The text of a conversion case: its argument 1 is ASCII, 0 the mixed text.
+const std::string& utf8Of(const benchmark::State& state) {
+    return state.range(0) ? asciiUtf8() : mixedUtf8();
+}
+const u16& utf16Of(const benchmark::State& state) {
+    return state.range(0) ? asciiUtf16() : mixedUtf16();
 }
 
 constexpr int kUnits = 1 << 20;
@@ -101,12 +125,12 @@ void IndexOf_U16String(benchmark::State& state) {
 }
 
 void ToUtf8_ZvString(benchmark::State& state) {
-    const ZvString s = ZvString::fromWCharArray(units(mixedUtf16()), int(mixedUtf16().size()));
+    const ZvString s = ZvString::fromWCharArray(units(utf16Of(state)), int(utf16Of(state).size()));
     for (auto _ : state) {
         const ZvByteArray out = s.toUtf8();
         benchmark::DoNotOptimize(out.constData());
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(mixedUtf8().size()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(utf8Of(state).size()));
 }
 
 // iconv into a buffer allocated once; the library allocates its result each time.
@@ -126,13 +150,13 @@ void iconvRun(benchmark::State& state, const char* to, const char* from, const c
 }
 
 void ToUtf8_Iconv(benchmark::State& state) {
-    const u16& in = mixedUtf16();
+    const u16& in = utf16Of(state);
     iconvRun(state, "UTF-8", "UTF-16LE", reinterpret_cast<const char*>(in.data()), in.size() * 2,
-             mixedUtf8().size() + 16);
+             utf8Of(state).size() + 16, utf8Of(state).size());
 }
 
 void FromUtf8_ZvString(benchmark::State& state) {
-    const std::string& in = mixedUtf8();
+    const std::string& in = utf8Of(state);
     for (auto _ : state) {
         const ZvString s = ZvString::fromUtf8(in.data(), int(in.size()));
         benchmark::DoNotOptimize(s.constString());
@@ -141,7 +165,7 @@ void FromUtf8_ZvString(benchmark::State& state) {
 }
 // The codec's path: a stack attempt, a measure, then the conversion.
 void FromUtf8_Codec(benchmark::State& state) {
-    const std::string& in = mixedUtf8();
+    const std::string& in = utf8Of(state);
     const ZvTextCodec codec(ZvTextCodec::Utf8);
     for (auto _ : state) {
         const ZvString s = codec.toUnicode(in.data(), int(in.size()));
@@ -150,8 +174,8 @@ void FromUtf8_Codec(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(in.size()));
 }
 void FromUtf8_Iconv(benchmark::State& state) {
-    const std::string& in = mixedUtf8();
-    iconvRun(state, "UTF-16LE", "UTF-8", in.data(), in.size(), in.size() * 2 + 16);
+    const std::string& in = utf8Of(state);
+    iconvRun(state, "UTF-16LE", "UTF-8", in.data(), in.size(), in.size() * 2 + 16, in.size());
 }
 
 // The mixed text cut to at most bytes, on a character boundary, both ways.
@@ -208,13 +232,11 @@ BENCHMARK(Copy_ZvString)->Name("copy_1M_units/pubfunc");
 BENCHMARK(Copy_U16String)->Name("copy_1M_units/u16string");
 BENCHMARK(IndexOf_ZvString)->Name("indexOf_8_in_1M/pubfunc")->Unit(benchmark::kMicrosecond);
 BENCHMARK(IndexOf_U16String)->Name("indexOf_8_in_1M/u16string")->Unit(benchmark::kMicrosecond);
-BENCHMARK(ToUtf8_ZvString)->Name("toUtf8_1MiB/pubfunc")->Unit(benchmark::kMicrosecond);
-BENCHMARK(ToUtf8_Iconv)->Name("toUtf8_1MiB/iconv")->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_ZvString)
-    ->Name("utf8_to_utf16_1MiB/pubfunc-fromUtf8")
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_Codec)->Name("utf8_to_utf16_1MiB/pubfunc-codec")->Unit(benchmark::kMicrosecond);
-BENCHMARK(FromUtf8_Iconv)->Name("utf8_to_utf16_1MiB/iconv")->Unit(benchmark::kMicrosecond);
+BENCHMARK(ToUtf8_ZvString)->Name("toUtf8_1MiB/pubfunc")->Arg(0)->Arg(1);
+BENCHMARK(ToUtf8_Iconv)->Name("toUtf8_1MiB/iconv")->Arg(0)->Arg(1);
+BENCHMARK(FromUtf8_ZvString)->Name("utf8_to_utf16_1MiB/pubfunc-fromUtf8")->Arg(0)->Arg(1);
+BENCHMARK(FromUtf8_Codec)->Name("utf8_to_utf16_1MiB/pubfunc-codec")->Arg(0)->Arg(1);
+BENCHMARK(FromUtf8_Iconv)->Name("utf8_to_utf16_1MiB/iconv")->Arg(0)->Arg(1);
 
 BENCHMARK(ToWideString_Pubfunc)->Name("toWideString/pubfunc")->Arg(1 << 10)->Arg(1 << 20);
 BENCHMARK(ToWideString_Iconv)->Name("toWideString/iconv")->Arg(1 << 10)->Arg(1 << 20);

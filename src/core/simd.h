@@ -1,5 +1,6 @@
 // pf::simd: searches over runs of bytes and of 16-bit units, and the widening of
-// ASCII bytes to units, 16 bytes at a time where the target has SSE2.
+// ASCII bytes to units and narrowing back, 16 bytes at a time where the target has
+// SSE2.
 //
 // Every function comes twice: in pf::simd::scalar, one element at a time, and in
 // pf::simd::sse2 with the same results for every input, 16 bytes a step. SSE2 is
@@ -55,11 +56,36 @@ PF_SIMD_INLINE int asciiRun(const unsigned char* s, int n) {
     return i;
 }
 
+// The length of the run of bytes below 0x80 at s, 0 included, at most n: for
+// converters that take a length and treat 0 as a character like any other.
+PF_SIMD_INLINE int asciiBytes(const unsigned char* s, int n) {
+    int i = 0;
+    while (i < n && s[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// The length of the run of units below 0x80 at s, at most n.
+template <class Unit> PF_SIMD_INLINE int asciiUnits(const Unit* s, int n) {
+    static_assert(sizeof(Unit) == 2, "16-bit units");
+    int i = 0;
+    while (i < n && unsigned(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 // Writes the n bytes at s, all below 0x80, as n units at d.
 template <class Unit> PF_SIMD_INLINE void widen(Unit* d, const unsigned char* s, int n) {
     static_assert(sizeof(Unit) == 2, "16-bit units");
     for (int i = 0; i < n; ++i)
         d[i] = Unit(s[i]);
+}
+
+// Writes the n units at s, all below 0x80, as n bytes at d.
+template <class Unit> PF_SIMD_INLINE void narrow(unsigned char* d, const Unit* s, int n) {
+    static_assert(sizeof(Unit) == 2, "16-bit units");
+    for (int i = 0; i < n; ++i)
+        d[i] = static_cast<unsigned char>(s[i]);
 }
 
 // The first offset in [i, n) whose unit is in set, or n.
@@ -96,6 +122,40 @@ PF_SIMD_INLINE int asciiRun(const unsigned char* s, int n) {
         if (stop) return i + firstBit(stop);
     }
     return i + scalar::asciiRun(s + i, n - i);
+}
+
+PF_SIMD_INLINE int asciiBytes(const unsigned char* s, int n) {
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (const unsigned high = unsigned(_mm_movemask_epi8(x))) return i + firstBit(high);
+    }
+    return i + scalar::asciiBytes(s + i, n - i);
+}
+
+// A unit is ASCII when its bits from 0x80 up are all clear.
+template <class Unit> PF_SIMD_INLINE int asciiUnits(const Unit* s, int n) {
+    static_assert(sizeof(Unit) == 2, "16-bit units");
+    const __m128i high = _mm_set1_epi16(short(0xFF80)), zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const unsigned ascii =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, high), zero)));
+        if (ascii != 0xFFFF) return i + firstBit(~ascii & 0xFFFF) / 2;
+    }
+    return i + scalar::asciiUnits(s + i, n - i);
+}
+
+template <class Unit> PF_SIMD_INLINE void narrow(unsigned char* d, const Unit* s, int n) {
+    static_assert(sizeof(Unit) == 2, "16-bit units");
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)),
+                      b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(a, b));
+    }
+    scalar::narrow(d + i, s + i, n - i);
 }
 
 template <class Unit> PF_SIMD_INLINE void widen(Unit* d, const unsigned char* s, int n) {
@@ -136,12 +196,18 @@ template <class Unit> PF_SIMD_INLINE int find(const Unit* s, int i, int n, const
 #endif
 
 #if PF_SIMD_HAVE_SSE2 && !defined(PF_SIMD_SCALAR)
+using sse2::asciiBytes;
 using sse2::asciiRun;
+using sse2::asciiUnits;
 using sse2::find;
+using sse2::narrow;
 using sse2::widen;
 #else
+using scalar::asciiBytes;
 using scalar::asciiRun;
+using scalar::asciiUnits;
 using scalar::find;
+using scalar::narrow;
 using scalar::widen;
 #endif
 

@@ -1,14 +1,11 @@
 // UTF-8 <-> UTF-16 with one U+FFFD per maximal ill-formed subpart.
 #include "platform/utf8.h"
 
-#include <cstdint>
-#include <cstring>
+#include "core/simd.h"
 
-// The word-at-a-time ASCII loops read bytes and units out of a 64-bit word in
-// little-endian order, as every target of the library stores them.
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "the UTF-8 codec's ASCII loops assume a little-endian target"
-#endif
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 
 // The ASCII step is forced inline into the conversion loops: left to the
 // compiler it stays a call, which costs a fifth of the decoder's speed.
@@ -27,7 +24,6 @@ namespace {
 
 constexpr uint32_t kIllFormed = 0xFFFFFFFFu;
 constexpr unit kReplacement = 0xFFFD;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
 // One character from s[i], advancing i past it. An ill-formed sequence yields
 // kIllFormed and leaves i after the part that becomes one U+FFFD, by the rules the
@@ -65,37 +61,37 @@ inline uint32_t next(const unsigned char* s, size_t n, size_t& i) {
     return cp;
 }
 
-// Moves one word of ASCII at once: the next 8 bytes (or 4 units) of s when all of
-// them are below 0x80, there are that many left, and out (unless measuring) has
-// room for them. False, with nothing moved, otherwise.
+// Moves the run of ASCII at s[i] at once, 16 bytes a step: as much of it as out
+// (unless measuring) has room for. False when nothing moved.
 template <class In, class Out>
-PF_UTF8_FORCE_INLINE bool asciiWord(const In* s, size_t n, size_t& i, Out* out, size_t cap,
+PF_UTF8_FORCE_INLINE bool asciiStep(const In* s, size_t n, size_t& i, Out* out, size_t cap,
                                     size_t& w) {
-    constexpr size_t kLanes = 8 / sizeof(In);
-    constexpr uint64_t kHigh = sizeof(In) == 1 ? kHighBits : 0xFF80FF80FF80FF80ull;
-    if (n - i < kLanes || (out && cap - w < kLanes)) return false;
-    uint64_t word;
-    std::memcpy(&word, s + i, 8);
-    if (word & kHigh) return false;
-    if (out)
-        for (size_t k = 0; k < kLanes; ++k)
-            out[w + k] = Out((word >> (8 * sizeof(In) * k)) & 0x7F);
-    i += kLanes;
-    w += kLanes;
-    return true;
+    size_t limit = n - i;
+    if (out && cap - w < limit) limit = cap - w;
+    const int most = int(std::min<size_t>(limit, INT_MAX));
+    int run;
+    if constexpr (sizeof(In) == 1) {
+        run = simd::asciiBytes(s + i, most);
+        if (out) simd::widen(out + w, s + i, run);
+    } else {
+        run = simd::asciiUnits(s + i, most);
+        if (out) simd::narrow(out + w, s + i, run);
+    }
+    i += size_t(run);
+    w += size_t(run);
+    return run > 0;
 }
 
 } // namespace
 
 // The hot loop of every narrow-to-wide conversion: runs of ASCII are widened
-// eight bytes at a time, everything else goes through next() one character at a
-// time.
+// 16 bytes at a time, everything else goes through next() one character at a time.
 Outcome decode(const unsigned char* s, size_t n, unit* out, size_t cap) {
     Outcome r{0, false, false};
     const bool measure = out == nullptr;
     size_t i = 0, w = 0;
     while (i < n) {
-        if (asciiWord(s, n, i, out, cap, w)) continue;
+        if (s[i] < 0x80 && asciiStep(s, n, i, out, cap, w)) continue;
         size_t at = i;
         uint32_t cp = next(s, n, i);
         const size_t units = cp != kIllFormed && cp > 0xFFFF ? 2 : 1;
@@ -130,14 +126,14 @@ Outcome decode(const unsigned char* s, size_t n, unit* out, size_t cap) {
     return r;
 }
 
-// The hot loop of every wide-to-narrow conversion: runs of ASCII are narrowed four
+// The hot loop of every wide-to-narrow conversion: runs of ASCII are narrowed 16
 // units at a time.
 Outcome encode(const unit* s, size_t n, unsigned char* out, size_t cap) {
     Outcome r{0, false, false};
     const bool measure = out == nullptr;
     size_t i = 0, w = 0;
     while (i < n) {
-        if (asciiWord(s, n, i, out, cap, w)) continue;
+        if (s[i] < 0x80 && asciiStep(s, n, i, out, cap, w)) continue;
         uint32_t cp = s[i];
         size_t used = 1;
         if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -186,7 +182,7 @@ Outcome encode(const unit* s, size_t n, unsigned char* out, size_t cap) {
 size_t validPrefix(const unsigned char* s, size_t n) {
     size_t i = 0, skipped = 0;
     while (i < n) {
-        if (asciiWord(s, n, i, static_cast<unit*>(nullptr), 0, skipped)) continue;
+        if (s[i] < 0x80 && asciiStep(s, n, i, static_cast<unit*>(nullptr), 0, skipped)) continue;
         const size_t at = i;
         if (next(s, n, i) == kIllFormed) return at;
     }

@@ -223,8 +223,9 @@ TEST(MarkupIndex, SavedPositionsAndCopies) {
 
 // The block searches against their unit-by-unit twins, from every start offset of the
 // same random inputs: bytes holding a multi-byte sequence (or a 0) at every offset of
-// a 16-byte block, so split across two blocks or ending right at an edge, and one
-// unit of a small alphabet at every offset, searched for random sets.
+// a 16-byte block, so split across two blocks or ending right at an edge, units
+// holding a non-ASCII unit or a surrogate pair likewise, and one unit of a small
+// alphabet at every offset, searched for random sets.
 TEST(MarkupCodec, BlockSearchesMatchTheirScalarTwins) {
     namespace simd = pf::simd;
     std::mt19937 rng(22);
@@ -245,6 +246,23 @@ TEST(MarkupCodec, BlockSearchesMatchTheirScalarTwins) {
                 simd::widen(&wide[0], u + s, run);
                 simd::scalar::widen(&twin[0], u + s, run);
                 EXPECT_EQ(wide, twin);
+                EXPECT_EQ(simd::asciiBytes(u + s, n), simd::scalar::asciiBytes(u + s, n));
+            }
+        }
+        // A non-ASCII unit, or a surrogate pair, at offset at: the unit runs and their
+        // narrowing back.
+        for (const std::u16string seq : {u"\u00E9", u"\U0001F600", u"\u0080"}) {
+            std::u16string w = u"yz";
+            for (int k = at; k > 0; --k)
+                w.insert(w.begin(), char16_t('a' + k % 26));
+            w.insert(size_t(at), seq);
+            for (int s = 0; s <= int(w.size()); ++s) {
+                const int n = int(w.size()) - s, run = simd::asciiUnits(w.data() + s, n);
+                EXPECT_EQ(run, simd::scalar::asciiUnits(w.data() + s, n)) << at << " from " << s;
+                std::string narrow(size_t(run), '?'), twin(size_t(run), '!');
+                simd::narrow(reinterpret_cast<unsigned char*>(&narrow[0]), w.data() + s, run);
+                simd::scalar::narrow(reinterpret_cast<unsigned char*>(&twin[0]), w.data() + s, run);
+                EXPECT_EQ(narrow, twin);
             }
         }
         // One unit from the alphabet at offset at among units no set holds.
