@@ -134,6 +134,25 @@ Outcome encode(const unit* s, size_t n, unsigned char* out, size_t cap) {
     size_t i = 0, w = 0;
     while (i < n) {
         if (s[i] < 0x80 && asciiStep(s, n, i, out, cap, w)) continue;
+        // Characters of two and three bytes outside the surrogates, most of any text
+        // that is not ASCII, are encoded here while they follow one another.
+        if (!measure)
+            for (unsigned c; i < n && (c = s[i]) >= 0x80 && (c < 0xD800 || c > 0xDFFF); ++i) {
+                unsigned char* o = out + w;
+                if (c < 0x800 && cap - w >= 2) {
+                    o[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+                    o[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                    w += 2;
+                } else if (c >= 0x800 && cap - w >= 3) {
+                    o[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+                    o[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                    o[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                    w += 3;
+                } else {
+                    break; // no room: the general step below reports it
+                }
+            }
+        if (i == n) break;
         uint32_t cp = s[i];
         size_t used = 1;
         if (cp >= 0xD800 && cp <= 0xDFFF) {
