@@ -3,7 +3,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
-#include <time.h>
+#include <ctime>
 
 static_assert(sizeof(pthread_mutex_t) <= pf::platform::kLockRecordSize,
               "the lock record holds a pthread mutex");
