@@ -1,8 +1,9 @@
-# make test: install what is missing, then build and test the Windows DLL (under
-# Wine), the Linux library, the Linux library under ASan/UBSan, and every test that
-# starts threads under ThreadSanitizer (the linux-tsan test preset picks them by
-# name: a test that starts threads says Thread or Race in its name); then build the
-# fuzz targets, replay their committed corpora and run a short fixed-seed session.
+# make test: install what is missing, run clang-tidy over src/ (make tidy), then
+# build and test the Windows DLL (under Wine), the Linux library, the Linux library
+# under ASan/UBSan, and every test that starts threads under ThreadSanitizer (the
+# linux-tsan test preset picks them by name: a test that starts threads says Thread
+# or Race in its name); then build the fuzz targets, replay their committed corpora
+# and run a short fixed-seed session.
 PRESETS := windows linux linux-asan linux-tsan
 FUZZ_TARGETS := markup_parse markup_read markup_edit
 FUZZ_RUNS ?= 20000
@@ -14,6 +15,7 @@ export LC_ALL := C.UTF-8
 	bench demo clean tidy coverage
 
 test: deps
+	@$(MAKE) --no-print-directory tidy
 	@for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p || exit 1; done
 	@$(MAKE) --no-print-directory test-fuzz
 
