@@ -12,7 +12,7 @@ export LANG := C.UTF-8
 export LC_ALL := C.UTF-8
 
 .PHONY: test deps build $(addprefix test-,$(PRESETS) fuzz) $(addprefix build-,$(PRESETS) fuzz) \
-	bench demo clean tidy coverage
+	bench demo clean tidy coverage coverage-windows
 
 test: deps
 	@$(MAKE) --no-print-directory tidy
@@ -65,18 +65,34 @@ tidy: deps
 # runs the Linux tests from fresh counters, then gcovr prints line and branch
 # coverage per folder of src/ and writes the HTML report. Branches that only throw
 # or that the compiler proves unreachable are left out of the branch count.
-COVERAGE_DIR := build/linux-coverage/coverage
+# $(call gcovr,BUILD_DIR,FILTER,GCOV,TABLE_OPTIONS): the report of one build tree.
+gcovr = gcovr -r . --filter '$(2)' --gcov-executable $(3) -j $(JOBS) \
+	    --exclude-throw-branches --exclude-unreachable-branches \
+	    --html-details $(1)/coverage/index.html --json-summary $(1)/coverage/summary.json \
+	    $(1) >/dev/null && \
+	python3 scripts/coverage-table.py $(4) $(1)/coverage/summary.json && \
+	echo "HTML report: $(1)/coverage/index.html"
 coverage: deps
 	cmake --preset linux-coverage >/dev/null
 	cmake --build --preset linux-coverage -j $(JOBS)
 	find build/linux-coverage -name '*.gcda' -delete
-	rm -rf $(COVERAGE_DIR) && mkdir -p $(COVERAGE_DIR)
+	rm -rf build/linux-coverage/coverage && mkdir -p build/linux-coverage/coverage
 	ctest --preset linux-coverage -j $(JOBS); rc=$$?; \
-	gcovr -r . --filter 'src/' -j $(JOBS) --exclude-throw-branches --exclude-unreachable-branches \
-	    --html-details $(COVERAGE_DIR)/index.html --json-summary $(COVERAGE_DIR)/summary.json \
-	    build/linux-coverage >/dev/null && \
-	python3 scripts/coverage-table.py $(COVERAGE_DIR)/summary.json && \
-	echo "HTML report: $(COVERAGE_DIR)/index.html" && exit $$rc
+	$(call gcovr,build/linux-coverage,src/,gcov,) && exit $$rc
+
+# make coverage-windows: the Windows build's own files (the _win ones, which make
+# coverage cannot see), measured by the Windows tests under Wine and mingw's gcov.
+# The counter files are named by absolute Unix paths; the test preset's GCOV_PREFIX=Z:
+# puts them on Wine's drive Z: (the Unix root) whatever a test's current drive.
+coverage-windows: deps
+	cmake --preset windows-coverage >/dev/null
+	cmake --build --preset windows-coverage -j $(JOBS)
+	find build/windows-coverage -name '*.gcda' -delete
+	rm -rf build/windows-coverage/coverage && mkdir -p build/windows-coverage/coverage
+	bash scripts/build-swscale-win.sh build/windows-coverage/bin
+	bash scripts/wine-ctest.sh build/windows-coverage --preset windows-coverage -j $(JOBS); rc=$$?; \
+	$(call gcovr,build/windows-coverage,src/.*_win\.cpp,x86_64-w64-mingw32-gcov-posix,--by-file) \
+	    && exit $$rc
 
 # make demo: one capture session of DEMO_SECONDS on the Linux build, then one on the
 # Windows build under Wine (examples/capture_pipeline/run.sh builds the demo against
