@@ -13,6 +13,7 @@ packages=(
     libglib2.0-dev libsigc++-3.0-dev
     python3-pil
     libswscale-dev libavutil-dev libyuv-dev dpkg-dev
+    clang-tidy-14 gcovr
 )
 
 missing=()

@@ -22,6 +22,8 @@ fail() { echo "run.sh: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
 config=(-S "$here" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$prefix")
+# The demo is held to the library's own warning flags.
+config+=("-DCMAKE_CXX_FLAGS=-Wall -Wextra -Wpedantic -Werror")
 [ -z "$toolchain" ] || config+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
 cmake "${config[@]}" >/dev/null
 cmake --build "$work/build" >/dev/null

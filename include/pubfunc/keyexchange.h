@@ -8,6 +8,8 @@
 // 0x10 (either Shift) is the left Shift, scan code 0x2A. Static members only.
 class PUBFUNC_API CKeyExchange {
 public:
+    CKeyExchange() = delete;
+
     // The key's display name ("Prior" for 0x21); name is left as it was when the
     // table lacks the code.
     static void VKKeyToString_S(int virtualKey, wstring16& name);
@@ -19,7 +21,4 @@ public:
     // the text start with it. A code the table lacks repeats the name found last
     // (empty when none was).
     static void GetKeysCombineDesc(int key1, int key2, int key3, wstring16& text);
-
-private:
-    CKeyExchange();
 };

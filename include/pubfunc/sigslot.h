@@ -209,7 +209,8 @@ public:
     using connections_list = std::list<_connection_base::connection_holder>;
 
     _signal_base() {}
-    ~_signal_base() {
+    // Virtual only when the lock policy's destructor is: a policy need not have one.
+    ~_signal_base() { // NOLINT(modernize-use-override)
         lock_block<mt_policy> guard(this);
         connections.clear();
     }

@@ -75,7 +75,7 @@ Data* copyOf(const char* s, int len) {
 
 // Compared through std::less: pointers into unrelated blocks have no built-in order.
 bool pointsInside(const Data* x, const char* p) {
-    std::less<const char*> before;
+    const std::less<> before;
     return !before(p, x->array) && before(p, x->array + x->capacity + 1);
 }
 
@@ -435,7 +435,7 @@ ZvByteArray ZvByteArray::clone() {
 // ---- ZvByteRef ----------------------------------------------------------------------
 
 ZvByteRef::operator char() const {
-    return _i >= 0 && _i < _a.d->size ? _a.d->data[_i] : 0;
+    return _i >= 0 && _i < _a.d->size ? _a.d->data[_i] : '\0';
 }
 
 ZvByteRef& ZvByteRef::operator=(char c) {

@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "platform/recording.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -128,6 +129,6 @@ void FlvFile::_initFlvHeadData(const std::string& avcConfig) {
     std::memcpy(head, kFileHeader, sizeof kFileHeader);
     unsigned char* tag = head + sizeof kFileHeader;
     buildTag(tag, n, 0, kKeyFrameAvc, kSequenceHeader, 0);
-    if (n) std::memcpy(tag + kTagHead, avcConfig.data(), n);
+    std::copy(avcConfig.begin(), avcConfig.end(), tag + kTagHead); // bytes, not text
     stream->write(headData.data(), std::streamsize(headData.size()));
 }

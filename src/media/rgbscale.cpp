@@ -243,7 +243,7 @@ void RGBScale::convert422To444(unsigned char* destination, unsigned char* source
     const int second = yuyvOrder ? 2 : 3;
     const int groups = srcWidth / 2;
     for (int r = 0; r < srcHeight; ++r) {
-        const unsigned char* in = source + static_cast<std::ptrdiff_t>(r) * (2 * srcWidth);
+        const unsigned char* in = source + static_cast<std::ptrdiff_t>(r) * 2 * srcWidth;
         unsigned char* out = destination + static_cast<size_t>(r) * destinationStride;
         for (int g = 0; g < groups; ++g, in += 4, out += 8) {
             std::memcpy(out, in, 4);

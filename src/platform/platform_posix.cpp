@@ -2,7 +2,7 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
-#include <time.h>
+#include <ctime>
 
 namespace {
 void* s_module = nullptr;

@@ -5,7 +5,7 @@
 
 #include <ctime>
 #include <pwd.h>
-#include <stdlib.h>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 #include <sched.h>
-#include <time.h>
+#include <ctime>
 
 namespace pf {
 namespace clock {

@@ -4,6 +4,7 @@
 #include "sys/dllhelper_internal.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@
 #include <fcntl.h>
 #include <new>
 #include <string>
-#include <time.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace pf {
@@ -156,7 +157,7 @@ int queryLoad(LoadQuery* q) {
     q->busy = busy;
     q->total = total;
     if (!hadSample || totalDelta == 0 || busyDelta > totalDelta) return -1;
-    return int(double(busyDelta) * 100.0 / double(totalDelta) + 0.5);
+    return int(std::lround(double(busyDelta) * 100.0 / double(totalDelta)));
 }
 
 void destroyLoadQuery(LoadQuery* q) {

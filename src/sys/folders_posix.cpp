@@ -107,7 +107,7 @@ long long pubfunc::getDiskFreeSpace(const wstring16& path) {
     struct statvfs fs;
     while (!name.empty()) {
         if (statvfs(name.c_str(), &fs) == 0)
-            return static_cast<long long>(fs.f_bavail) * fs.f_frsize;
+            return static_cast<long long>(fs.f_bavail) * static_cast<long long>(fs.f_frsize);
         if (errno != ENOENT && errno != ENOTDIR) return 0;
         const size_t slash = name.rfind('/');
         if (slash == std::string::npos) return 0;

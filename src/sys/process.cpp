@@ -56,11 +56,14 @@ bool pubfunc::isMasterExe() {
     return false;
 }
 
-wstring16 pubfunc::getQZPathFromCmdLine(wstring16 commandLine) {
+// The published signatures take the command line by value.
+wstring16 pubfunc::getQZPathFromCmdLine(
+    wstring16 commandLine) { // NOLINT(performance-unnecessary-value-param)
     return quotedAfter(commandLine, W16("-qzpt \""));
 }
 
-wstring16 pubfunc::getOrvexEnginePathFromCmdLine(wstring16 commandLine) {
+wstring16 pubfunc::getOrvexEnginePathFromCmdLine(
+    wstring16 commandLine) { // NOLINT(performance-unnecessary-value-param)
     return quotedAfter(commandLine, W16("-engine \""));
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <limits.h>
+#include <climits>
 #include <spawn.h>
 #include <system_error>
 #include <string>

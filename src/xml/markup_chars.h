@@ -32,11 +32,11 @@ constexpr ClassTable makeClassTable() {
     ClassTable t{};
     const char whitespace[] = " \t\n\r";
     for (const char* p = whitespace; *p; ++p)
-        t.bits[int(*p)] |=
+        t.bits[static_cast<unsigned char>(*p)] |=
             kWhitespace | kNameDelim | kTagNameEnd | kEmptyGuard | kAttrNameEnd | kValueEnd;
     const char delims[] = "<>=\\/?!";
     for (const char* p = delims; *p; ++p)
-        t.bits[int(*p)] |= kNameDelim;
+        t.bits[static_cast<unsigned char>(*p)] |= kNameDelim;
     t.bits[int('/')] |= kTagNameEnd | kAttrNameEnd | kNameFollower;
     t.bits[int('>')] |= kTagNameEnd | kAttrNameEnd | kValueEnd | kTextStop | kTagStop;
     t.bits[int('=')] |= kAttrNameEnd | kNameFollower | kTagStop;
