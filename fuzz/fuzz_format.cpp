@@ -12,26 +12,21 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-const char* const kSizes[] = {"", "h", "hh", "I32", "l", "ll", "I64", "I", "z", "j", "t", "w", "L"};
-int field(uint8_t b) {
-    return b < 250 ? b : 65530 + (b - 250) * 2;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const char* const kSizes[] = {"",  "h", "hh", "I32", "l", "ll", "I64",
+                                         "I", "z", "j",  "t",   "w", "L"};
     static const wchar16 wide[] = {'a', 0xE9, 0x4E2D, 0xD83D, 0xDE00, 0};
+    const auto field = [](uint8_t b) { return b < 250 ? b : 65530 + (b - 250) * 2; };
     for (int k = 0; k < 8 && size >= 14; ++k, data += 14, size -= 14) {
         // The argument: 0 double, 1 pointer, 2 narrow text, 3 wide text, 4 long long, 5 int.
         const char conv = "dXfeascp"[data[0] & 7];
         int kind = "55000251"[data[0] & 7] - '0';
-        const bool real = kind == 0;
-        const size_t sz = real ? size_t("\0\4\14"[data[4] % 3]) : data[4] % 13u, cap = data[5];
+        const size_t sz = kind == 0 ? size_t("\0\4\14"[data[4] % 3]) : data[4] % 13u, cap = data[5];
+        const int width = field(data[2]), precision = field(data[3]);
         std::string f = "%";
         for (int i = 0; i < 5; ++i)
             if (data[1] >> i & 1) f += "-+ #0"[i];
-        f += std::to_string(field(data[2])) +
-             (data[1] & 128 ? "" : "." + std::to_string(field(data[3])));
+        f += std::to_string(width) + (data[1] & 128 ? "" : "." + std::to_string(precision));
         f += kSizes[sz] + std::string(1, conv);
         uint64_t v;
         double d;
@@ -40,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (kind == 2 && sz != 1 && sz != 2) kind = 3;
         const auto go = [&](auto arg) {
             const wstring16 fmt(f.begin(), f.end()), all = pf::format(fmt.c_str(), arg);
-            REQUIRE(all.size() <=
-                    size_t(std::min(std::max(field(data[2]), field(data[3])), 65536) + 400));
+            REQUIRE(all.size() <= size_t(std::min(std::max(width, precision), 65536) + 400));
             std::vector<wchar16> buf(cap);
             const int r = pf::snformat(buf.data(), cap, fmt.c_str(), arg);
             REQUIRE(r == (all.size() <= cap ? int(all.size()) : -1));

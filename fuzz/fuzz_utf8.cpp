@@ -17,36 +17,30 @@ using namespace pf::platform;
 typedef std::vector<unsigned short> Units;
 
 // Measures, then converts into a buffer of exactly that size; empty on failure.
-Units toWide(const std::string& s, unsigned long flags) {
-    Units w(size_t(multiByteToWide(kCodePageUtf8, flags, s.data(), int(s.size()), nullptr, 0)));
-    REQUIRE(multiByteToWide(kCodePageUtf8, flags, s.data(), int(s.size()), w.data(),
-                            int(w.size())) == int(w.size()));
-    return w;
-}
-std::string toUtf8(const Units& w, unsigned long flags) {
-    std::vector<char> s(
-        size_t(wideToMultiByte(kCodePageUtf8, flags, w.data(), int(w.size()), nullptr, 0)));
-    REQUIRE(wideToMultiByte(kCodePageUtf8, flags, w.data(), int(w.size()), s.data(),
-                            int(s.size())) == int(s.size()));
-    return std::string(s.begin(), s.end());
+template <class Out, class In, class F> Out convert(F f, const In& in, unsigned long flags) {
+    Out out(size_t(f(kCodePageUtf8, flags, in.data(), int(in.size()), nullptr, 0)), 0);
+    REQUIRE(f(kCodePageUtf8, flags, in.data(), int(in.size()), out.data(), int(out.size())) ==
+            int(out.size()));
+    return out;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0; // the code-page functions refuse an empty input
     const std::string s(reinterpret_cast<const char*>(data), size);
     const bool replaced = pf::utf8::decode(data, size, nullptr, 0).replaced;
-    const Units w = toWide(s, 0);
+    const Units w = convert<Units>(multiByteToWide, s, 0);
     REQUIRE(w.size() <= size);
-    REQUIRE(toWide(s, kMbErrInvalidChars).empty() == replaced);
+    REQUIRE(convert<Units>(multiByteToWide, s, kMbErrInvalidChars).empty() == replaced);
     REQUIRE((cleanPrefix(kCodePageUtf8, s.data(), int(size)) == int(size)) == !replaced);
-    const std::string back = toUtf8(w, 0);
+    const std::string back = convert<std::string>(wideToMultiByte, w, 0);
     REQUIRE(back.size() <= 3 * w.size());
     REQUIRE(replaced || back == s);
     // The same bytes read as UTF-16 units.
     Units u(size / 2);
     std::memcpy(u.data(), data, u.size() * 2);
     const bool lone = pf::utf8::encode(u.data(), u.size(), nullptr, 0).replaced;
-    REQUIRE(toUtf8(u, kWcErrInvalidChars).empty() == lone);
-    REQUIRE(lone || toWide(toUtf8(u, 0), kMbErrInvalidChars) == u);
+    REQUIRE(convert<std::string>(wideToMultiByte, u, kWcErrInvalidChars).empty() == lone);
+    REQUIRE(lone || convert<Units>(multiByteToWide, convert<std::string>(wideToMultiByte, u, 0),
+                                   kMbErrInvalidChars) == u);
     return 0;
 }

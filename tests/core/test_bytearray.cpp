@@ -23,11 +23,10 @@ TEST(ZvByteArray, ResultsAndNullStates) {
         ROW(ZvByteArray("ab", 0), "", false), ROW(ZvByteArray("abc", -1), "", true),
         ROW(ZvByteArray(null), "", true), ROW(ZvByteArray('x', 3), "xxx", false),
         ROW(ZvByteArray("ab") = "", "", true), ROW(ZvByteArray().toHex(), "", false),
-        ROW(ZvByteArray::fromHex("00abFF").toHex(), "00abff", false),
         ROW(ZvByteArray("").clone(), "", true), ROW(ZvByteArray::fromHex("xyz"), "", false),
-        ROW(ZvByteArray::fromHex("a b\x80"), "\xab", false),
-        ROW(ZvByteArray::fromHex("abc"), "\x0a\xbc", false),
-        ROW(ZvByteArray::fromHex("00abFF"), std::string("\0\xab\xff", 3), false),
+        // Other bytes are skipped; an odd count of digits reads as if led by a 0.
+        ROW(ZvByteArray::fromHex("0 bF\x80"), std::string("\0\xbf", 2), false),
+        ROW(ZvByteArray::fromHex("a bF\x80").toHex(), "0abf", false),
         ROW(ZvByteArray().append(null, -1), "", true),
         ROW(ZvByteArray("c").insert(0, null), "c", false),
         ROW(ZvByteArray("c").prepend("ab", -1), "c", false),
@@ -106,10 +105,10 @@ void check(const ZvByteArray& a, const Model& m) {
 void runModel(unsigned seed) {
     std::mt19937 rng(seed);
     const auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const auto text = [&](int n, int alphabet) {
+    const auto text = [&](int n) {
         std::string s;
         while (n-- > 0)
-            s += "abc\0"[r(0, alphabet - 1)];
+            s += "abc\0"[r(0, 3)];
         return s;
     };
     ZvByteArray a;
@@ -126,8 +125,7 @@ void runModel(unsigned seed) {
         // Now and then an edit's source is this array's own bytes, which the edit moves.
         const int from = r(0, n);
         const bool fromOwn = r(0, 2) == 0;
-        const std::string own = m.b.substr(size_t(from), size_t(r(0, 6)));
-        const std::string s = fromOwn ? own : text(r(0, 6), 4);
+        const std::string s = fromOwn ? m.b.substr(size_t(from), size_t(r(0, 6))) : text(r(0, 6));
         const char* const src = fromOwn ? a.constData() + from : s.data();
         auto& [other, om] = kept[size_t(r(0, 3))];
         const char c = "abc"[r(0, 2)];

@@ -3,29 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 #include <string>
 
-namespace {
-
-std::string narrow(const wstring16& w) {
+// The text with each unit past ASCII shown as '?'.
+static std::string narrow(const wstring16& w) {
     std::string s;
     for (wchar16 c : w)
         s += c < 0x80 ? char(c) : '?';
     return s;
 }
-
-void check(int line, const char* expected, const wchar16* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    EXPECT_EQ(narrow(pf::vformat(fmt, args)), expected) << "line " << line;
-    va_end(args);
-}
-#define CHECK_FORMAT(expected, fmt, ...) check(__LINE__, expected, W16(fmt), __VA_ARGS__)
-
-} // namespace
+#define CHECK_FORMAT(expected, fmt, ...)                                                           \
+    EXPECT_EQ(narrow(pf::format(W16(fmt), __VA_ARGS__)), expected) << fmt
 
 TEST(Format, IntegersFlagsWidthPrecision) {
     CHECK_FORMAT("42|-7|+5| 5", "%d|%i|%+d|% d", 42, -7, 5, 5);
@@ -59,22 +50,14 @@ TEST(Format, FloatingPointInTheRuntimesShape) {
 
 TEST(Format, SnprintfContractAndFieldCap) {
     wchar16 buf[8];
-    auto run = [&](size_t count, const wchar16* fmt, ...) {
-        for (wchar16& c : buf)
-            c = '#';
-        va_list args;
-        va_start(args, fmt);
-        const int r = pf::vsnformat(buf, count, fmt, args);
-        va_end(args);
-        return r;
-    };
-    EXPECT_EQ(run(8, W16("%d"), 123), 3);
+    std::fill(buf, buf + 8, wchar16('#'));
+    EXPECT_EQ(pf::snformat(buf, 8, W16("%d"), 123), 3);
     EXPECT_EQ(narrow(wstring16(buf, 4)), std::string("123\0", 4)); // terminated
-    EXPECT_EQ(run(4, W16("abcd")), 4);                             // exact fit: not terminated
+    EXPECT_EQ(pf::snformat(buf, 4, W16("abcd")), 4);               // exact fit: not terminated
     EXPECT_EQ(buf[4], wchar16('#'));
-    EXPECT_EQ(run(4, W16("abcdef")), -1); // cut to the count, not terminated
-    EXPECT_EQ(narrow(wstring16(buf, 5)), "abcd#");
-    EXPECT_EQ(run(4, nullptr), -1);
+    EXPECT_EQ(pf::snformat(buf, 4, W16("wxyz12")), -1); // cut to the count, not terminated
+    EXPECT_EQ(narrow(wstring16(buf, 5)), "wxyz#");
+    EXPECT_EQ(pf::snformat(buf, 4, nullptr), -1);
     // A wild width or precision is capped rather than allocated, written or passed.
     const wstring16 capped =
         pf::format(W16("%*d|%.*d|%99999s|%.99999999999d"), INT_MAX, 1, INT_MAX, 1, W16(""), 1);

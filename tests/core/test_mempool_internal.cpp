@@ -9,7 +9,6 @@
 #include "diag/logger_internal.h"
 #include <pubfunc/mempool.h>
 #include <pubfunc/vtqlogger.h>
-#include <pubfunc/zvglobal.h>
 
 #include <gtest/gtest.h>
 
@@ -79,17 +78,11 @@ protected:
         return Reports(size_t(times), text);
     }
 };
-class MemPoolInternal : public MemPool {};
 
 constexpr const char* kAllocCorrupt = "mp_alloc - detect block 0x%08X corrupt!";
 constexpr const char* kFreeCorrupt = "mp_free - detect block 0x%08X corrupt!";
 constexpr const char* kRepeatFree = "mp_free - repeat free block 0x%08X!";
 constexpr const char* kNotInPool = "mp_free - block 0x%08X not in mem pool!";
-std::vector<std::string> g_ran; // the clean-ups run, by name
-void noop() {}
-
-constexpr int kBlockSizes[] = {8, 16, 24, 32, 48, 64, 80, 96, 128, 160, 192, 224, 256};
-
 } // namespace
 
 // Each request gets the smallest class that holds it, 0 counting as 1. Each fault is
@@ -98,7 +91,7 @@ constexpr int kBlockSizes[] = {8, 16, 24, 32, 48, 64, 80, 96, 128, 160, 192, 224
 TEST_F(MemPool, ClassesFitTheRequestAndFaultsAreReportedAndContained) {
     void* const foreign = &g_reportCount; // an address not in the pool
     int below = -1;
-    for (int size : kBlockSizes) {
+    for (int size : {8, 16, 24, 32, 48, 64, 80, 96, 128, 160, 192, 224, 256}) {
         SCOPED_TRACE(size);
         unsigned char* p = alloc(below + 1);
         below = size;
@@ -193,7 +186,7 @@ TEST_F(MemPool, FourThreadsKeepEveryBlockIntact) {
 // Requests past the largest class, requests that find no chunk to be had (the table
 // at its limit, or no pages) and every call while the pool is switched off go to
 // malloc; the pool's own blocks stay as they were.
-TEST_F(MemPoolInternal, WhatThePoolDoesNotServeGoesToMalloc) {
+TEST_F(MemPool, WhatThePoolDoesNotServeGoesToMalloc) {
     setChunkLimit(1);
     void* p = mp_alloc(16);
     std::vector<void*> heap = {mp_alloc(257), mp_alloc(32)}; // a second chunk passes the limit
@@ -218,7 +211,7 @@ TEST_F(MemPoolInternal, WhatThePoolDoesNotServeGoesToMalloc) {
 // Threads that race to the first call share one pool, whose clean-up is registered
 // once; after a teardown the next call starts a new, empty pool. The race is run
 // again and again, since a fault in it shows only now and then.
-TEST_F(MemPoolInternal, CreatedOnceUnderRaceAndAnewAfterTeardown) {
+TEST_F(MemPool, CreatedOnceUnderRaceAndAnewAfterTeardown) {
     std::vector<void*> blocks(8 * 50);
     for (int round = 0; round < 50 && !HasFailure(); ++round) {
         void* const old = blocks[0];
@@ -240,16 +233,17 @@ TEST_F(MemPoolInternal, CreatedOnceUnderRaceAndAnewAfterTeardown) {
 }
 
 TEST(LibFrame, CleanupsRunOnceNewestFirstWithinCapacity) {
+    static std::vector<std::string> ran; // the clean-ups run, by name
     pf::frame::CleanupList list;
     for (int i = 0; i < pf::frame::CleanupList::kCapacity; ++i)
-        EXPECT_TRUE(list.add(i ? "later" : "first", noop));
-    EXPECT_FALSE(list.add("overflow", noop));
-    const auto trace = [](const char* name) { g_ran.push_back(name); };
+        EXPECT_TRUE(list.add(i ? "later" : "first", [] {}));
+    EXPECT_FALSE(list.add("overflow", [] {}));
+    const auto trace = [](const char* name) { ran.push_back(name); };
     list.runAll(trace);
     list.runAll(trace); // a second run does nothing
-    EXPECT_EQ(g_ran.size(), size_t(pf::frame::CleanupList::kCapacity));
-    EXPECT_EQ(g_ran.front(), "later");
-    EXPECT_EQ(g_ran.back(), "first");
+    EXPECT_EQ(ran.size(), size_t(pf::frame::CleanupList::kCapacity));
+    EXPECT_EQ(ran.front(), "later");
+    EXPECT_EQ(ran.back(), "first");
 }
 
 // Code that logs after the library's clean-up ran (another thread, an exit handler
