@@ -212,65 +212,6 @@ TEST(Logger, ExitWhileLogging) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-#if !defined(_WIN32)
-// Out of memory, nothing escapes the logger: a line whose formatting must allocate
-// is dropped, and one that needs no allocation (buffers warm) is still written.
-// Linux only: a host cannot make the DLL's own allocator fail.
-TEST(Logger, NoMemory_Posix) {
-    const fs::path dir = scratch();
-    VTQ::VTQLogger logger;
-    ASSERT_TRUE(open(logger, dir / "x.log"));
-    logger.LogInfo(W16("warm %d"), 1);
-    bool escaped = false;
-    g_failNew = true;
-    try {
-        logger.LogError(W16("%65536d"), 1);
-        logger.LogInfo(W16("int %d"), 2);
-    } catch (...) {
-        escaped = true;
-    }
-    g_failNew = false;
-    EXPECT_FALSE(escaped) << "an exception escaped the logger";
-    EXPECT_EQ(payloads(slurp(dir / "x.log")), (Lines{"info warm 1", "info int 2"}));
-}
-
-// Under a locale with other names than English (generated into the folder), the
-// time prefix carries its day and month names as UTF-8.
-TEST(Logger, Locale_Posix) {
-    const fs::path dir = scratch();
-    std::system(("localedef -i ru_RU -f UTF-8 '" + dir.string() + "/ru_RU.UTF-8'").c_str());
-    setenv("LOCPATH", dir.c_str(), 1);
-    ASSERT_TRUE(std::setlocale(LC_ALL, "ru_RU.UTF-8")) << "no ru_RU.UTF-8 generated";
-    std::set<std::string> names; // every day with every month
-    for (nl_item day = ABDAY_1; day <= ABDAY_7; ++day)
-        for (nl_item month = ABMON_1; month <= ABMON_12; ++month)
-            names.insert(std::string(nl_langinfo(day)) + " " + nl_langinfo(month));
-    VTQ::VTQLogger logger;
-    ASSERT_TRUE(open(logger, dir / "x.log"));
-    logger.LogInfo(W16("names"));
-    const std::string text = slurp(dir / "x.log");
-    const size_t namesEnd = text.find(' ', text.find(' ') + 1);
-    EXPECT_EQ(names.count(text.substr(0, namesEnd)), 1u) << text;
-    EXPECT_EQ(payloads("Mon Jan" + text.substr(namesEnd)), Lines{"info names"});
-}
-
-// Run by full_disk.sh on a disk too small for the log: nothing crashes, and the
-// lines that reached the disk before it filled are whole and in order.
-TEST(Logger, FullDisk_Posix) {
-    const fs::path dir = scratch();
-    VTQ::VTQLogger logger;
-    ASSERT_TRUE(open(logger, dir / "x.log"));
-    for (int i = 0; i < 5000; ++i)
-        logger.LogError(W16("line %d %s"), i, W16("padding to fill the disk"));
-    const std::string text = slurp(dir / "x.log");
-    EXPECT_LT(text.size(), 5000u * 80) << "the disk never filled";
-    const Lines got = payloads(text.substr(0, text.rfind(kLineEnd) + kLineEnd.size()));
-    EXPECT_FALSE(got.empty()) << "no whole line reached the disk";
-    for (size_t i = 0; i < got.size(); ++i)
-        EXPECT_EQ(got[i], "error line " + std::to_string(i) + " padding to fill the disk");
-}
-#endif
-
 std::vector<std::string> g_unloaded;
 
 // One of the probe's extra exports (null when it is missing, which crashes the test).
@@ -338,6 +279,63 @@ TEST(pubfunc, VersionFactsUnderWin7AndWin10_Win) {
     RegDeleteKeyA(HKEY_CURRENT_USER, key);
 }
 #else
+// Out of memory, nothing escapes the logger: a line whose formatting must allocate
+// is dropped, and one that needs no allocation (buffers warm) is still written.
+// Linux only: a host cannot make the DLL's own allocator fail.
+TEST(Logger, NoMemory_Posix) {
+    const fs::path dir = scratch();
+    VTQ::VTQLogger logger;
+    ASSERT_TRUE(open(logger, dir / "x.log"));
+    logger.LogInfo(W16("warm %d"), 1);
+    bool escaped = false;
+    g_failNew = true;
+    try {
+        logger.LogError(W16("%65536d"), 1);
+        logger.LogInfo(W16("int %d"), 2);
+    } catch (...) {
+        escaped = true;
+    }
+    g_failNew = false;
+    EXPECT_FALSE(escaped) << "an exception escaped the logger";
+    EXPECT_EQ(payloads(slurp(dir / "x.log")), (Lines{"info warm 1", "info int 2"}));
+}
+
+// Under a locale with other names than English (generated into the folder), the
+// time prefix carries its day and month names as UTF-8.
+TEST(Logger, Locale_Posix) {
+    const fs::path dir = scratch();
+    std::system(("localedef -i ru_RU -f UTF-8 '" + dir.string() + "/ru_RU.UTF-8'").c_str());
+    setenv("LOCPATH", dir.c_str(), 1);
+    ASSERT_TRUE(std::setlocale(LC_ALL, "ru_RU.UTF-8")) << "no ru_RU.UTF-8 generated";
+    std::set<std::string> names; // every day with every month
+    for (nl_item day = ABDAY_1; day <= ABDAY_7; ++day)
+        for (nl_item month = ABMON_1; month <= ABMON_12; ++month)
+            names.insert(std::string(nl_langinfo(day)) + " " + nl_langinfo(month));
+    VTQ::VTQLogger logger;
+    ASSERT_TRUE(open(logger, dir / "x.log"));
+    logger.LogInfo(W16("names"));
+    const std::string text = slurp(dir / "x.log");
+    const size_t namesEnd = text.find(' ', text.find(' ') + 1);
+    EXPECT_EQ(names.count(text.substr(0, namesEnd)), 1u) << text;
+    EXPECT_EQ(payloads("Mon Jan" + text.substr(namesEnd)), Lines{"info names"});
+}
+
+// Run by full_disk.sh on a disk too small for the log: nothing crashes, and the
+// lines that reached the disk before it filled are whole and in order.
+TEST(Logger, FullDisk_Posix) {
+    const fs::path dir = scratch();
+    VTQ::VTQLogger logger;
+    ASSERT_TRUE(open(logger, dir / "x.log"));
+    for (int i = 0; i < 5000; ++i)
+        logger.LogError(W16("line %d %s"), i, W16("padding to fill the disk"));
+    const std::string text = slurp(dir / "x.log");
+    EXPECT_LT(text.size(), 5000u * 80) << "the disk never filled";
+    const Lines got = payloads(text.substr(0, text.rfind(kLineEnd) + kLineEnd.size()));
+    EXPECT_FALSE(got.empty()) << "no whole line reached the disk";
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], "error line " + std::to_string(i) + " padding to fill the disk");
+}
+
 // The CPU time of a process, in seconds, from its CPU-time clock rather than the
 // /proc entry the library reads.
 static double cpuSeconds(pid_t pid) {
