@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 static int g_failures = 0;
@@ -41,8 +40,7 @@ int main(int argc, char** argv) {
     expect("<settings>", xml.FindElem(W16("settings")), 1);
     expect("settings frames", number(xml.GetAttrib(W16("frames"))), frames);
     expect("<stages>", xml.FindElem(W16("stages")) && xml.IntoElem(), 1);
-    const char* stages[] = {"capture", "convert", "encode", "send"};
-    for (const char* stage : stages) {
+    for (const char* stage : {"capture", "convert", "encode", "send"}) {
         xml.FindElem(W16("stage"));
         expect(stage, number(xml.GetAttrib(W16("frames"))), frames);
     }
@@ -65,13 +63,10 @@ int main(int argc, char** argv) {
     expect("bitmap size", long(bmp.size()), long(54 + pixels));
     if (bmp.size() != 54 + pixels) return 1;
     // The rest of saveAsBMP's header is pinned by the folder tests.
-    const auto field = [&](size_t at) {
-        int32_t value;
-        std::memcpy(&value, &bmp[at], 4);
-        return long(value);
-    };
-    expect("width", field(18), width);
-    expect("height (negative: top down)", field(22), -height);
+    int32_t size[2]; // width and height
+    std::memcpy(size, &bmp[18], sizeof size);
+    expect("width", size[0], width);
+    expect("height (negative: top down)", size[1], -height);
     std::vector<unsigned char> want(pixels);
     demo::drawPattern(want.data(), width, height, 0);
     const auto mismatch =

@@ -6,13 +6,11 @@
 #include <pubfunc/sharedata.h>
 
 #include <cstring>
-#include <string>
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "shm") == 0) {
-        const std::string name = argv[2];
         CShareData block;
-        if (!block.openSharedFile(wstring16(name.begin(), name.end()), 16)) return 2;
+        if (!block.openSharedFile(wstring16(argv[2], argv[2] + std::strlen(argv[2])), 16)) return 2;
         char got[16];
         if (block.getSharedData(got, 16) != 16 || std::memcmp(got, "ping from parent", 16) != 0)
             return 3;

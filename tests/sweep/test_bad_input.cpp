@@ -32,9 +32,9 @@ template <class T> std::string show(const T& v) {
 
 // A row: the call as written, the call, and what it must give.
 typedef std::tuple<const char*, std::function<std::string()>, std::string> Row;
-#define ROW(want, ...)                                                                             \
-    Row(                                                                                           \
-        #__VA_ARGS__, [&] { return show(__VA_ARGS__); }, want)
+// clang-format off
+#define ROW(want, ...) Row(#__VA_ARGS__, [&] { return show(__VA_ARGS__); }, want)
+// clang-format on
 void check(const std::vector<Row>& rows) {
     for (const auto& [call, run, want] : rows)
         EXPECT_EQ(run(), want) << call;
@@ -162,9 +162,8 @@ TEST(BadInput, SystemUtilities) {
 
 TEST(BadInput, LoggerFlvAndScaling) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "pubfunc-bad-flv";
-    const wstring16 folder = dir.string<wchar16>();
     FlvFile flv;
-    flv.setOutputFolder(folder.c_str());
+    flv.setOutputFolder(dir.string<wchar16>().c_str());
     unsigned char* out = nullptr;
     RGBScale rs;
     const auto rgb = RGBScale::RGB32;

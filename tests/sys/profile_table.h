@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -72,8 +71,7 @@ inline std::string run(const std::string& folder) {
     }
     for (const std::string& file : {seeded, fresh}) {
         std::ifstream in(file, std::ios::binary);
-        std::string line;
-        while (std::getline(in, line))
+        for (std::string line; std::getline(in, line);)
             if (line != "\r") out += show(line) + "\n";
     }
     return out;

@@ -26,10 +26,7 @@ const char* const kNoProcessCode = "0x2"; // ENOENT: no /proc entry
 // object held before.
 TEST(CDLLHelper, OnlyTheOwnerReleases) {
     const wstring16 probe = W16(PUBFUNC_PROBE);
-    const auto loaded = [&probe] {
-        CDLLHelper finder;
-        return finder.FindDll(probe);
-    };
+    const auto loaded = [&probe] { return CDLLHelper().FindDll(probe); };
     {
         CDLLHelper owner;
         ASSERT_TRUE(owner.LoadDll(probe));
@@ -87,8 +84,7 @@ TEST(pubfunc, SystemFactsAndCpuUsage) {
     EXPECT_GT(usage, 0.0);
     EXPECT_LE(usage, 100.0);
     EXPECT_GT(pubfunc::getCPUUsage(0), 0);
-    const int load = GetCpuInfo_All();
-    EXPECT_GE(load, 0) << "no value on the second call";
+    EXPECT_GE(GetCpuInfo_All(), 0) << "no value on the second call";
 #if !defined(_WIN32)
     EXPECT_EQ(firstLoad, -1);
     EXPECT_EQ(pubfunc::getOSVersion(), 8);

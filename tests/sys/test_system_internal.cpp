@@ -1,11 +1,13 @@
-// CPUClock on a counter, tick and sleep the test drives, and the machine-load
-// query over sources of the test's choice.
+// CPUClock on a counter, tick and sleep the test drives, pubfunc's frame-rate
+// counters on a tick the test drives, and the machine-load query over sources of
+// the test's choice.
 #include <pubfunc/cpuclock.h>
 #include <pubfunc/pubfunc.h>
 #include <pubfunc/vtqlogger.h>
 
 #include "sys/cpuclock_internal.h"
 #include "sys/cpuusage_internal.h"
+#include "sys/fps_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -31,22 +33,22 @@ const pf::clock::Source kFakeClock = {[] { return g_count; }, [] { return g_freq
 
 struct FakeClock {
     FakeClock(long long frequency, long long count, unsigned tick) {
-        g_frequency = frequency;
-        g_count = count;
-        g_tick = tick;
+        std::tie(g_frequency, g_count, g_tick) = std::tie(frequency, count, tick);
         pf::clock::setSource(&kFakeClock);
         CPUClock::initClockFreq();
     }
     ~FakeClock() { pf::clock::setSource(nullptr); }
 };
 
-// The lines of the process's log that contain text, from it on.
+// The lines of the process's log that contain text, each from after it to the line end.
 std::vector<std::string> logLines(const char* path, const std::string& text) {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::string> out;
-    for (std::string line; std::getline(in, line);)
-        if (line.find(text) != std::string::npos)
-            out.push_back(line.substr(line.find(text), line.find('\r') - line.find(text)));
+    for (std::string line; std::getline(in, line);) {
+        const size_t at = line.find(text);
+        if (at != std::string::npos)
+            out.push_back(line.substr(at + text.size(), line.find('\r') - at - text.size()));
+    }
     return out;
 }
 
@@ -69,6 +71,7 @@ TEST(CPUClock, LeapCorrectionAndConversions) {
         {3000000, 2899, 2899000}, {3050000, 2949, 2949000},
         {3060000, 2449, 2949000}, {3070000, 3160, 3160000},
         {3080000, 3270, 3170000}, {9299999910000, 710065408, 9300000000000}};
+
     for (const auto& [counter, tick, micros] : steps) {
         g_count = 5000000 + counter;
         g_tick = kStartTick + tick;
@@ -108,11 +111,11 @@ TEST(CPUClock, BackwardsCheckIsPerThreadThenSleeps) {
     CPUClock::getQPCTimeMS();
     std::thread([] { CPUClock::getQPCTimeNS(); }).join();
     const std::tuple<long long, bool, std::vector<unsigned long>> rows[] = {
-        {0, false, {}},
-        {-1, false, {}},
-        {15000, true, {1, 1}},
-        {55000, true, {5, 1}},
-        {200000000, true, {20000}}};
+        // clang-format off
+        {0, false, {}}, {-1, false, {}}, {15000, true, {1, 1}}, {55000, true, {5, 1}},
+        {200000000, true, {20000}},
+        // clang-format on
+    };
     for (const auto& [ahead, slept, sleeps] : rows) {
         g_slept.clear();
         EXPECT_EQ(CPUClock::sleepToNS((g_count + ahead) * 100), slept) << ahead;
@@ -120,10 +123,10 @@ TEST(CPUClock, BackwardsCheckIsPerThreadThenSleeps) {
     }
     EXPECT_EQ(logLines("clock.log", "CPUClock::"),
               (std::vector<std::string>{
-                  "CPUClock::getQPCTimeNSGetQPCTimeNS: WTF, clock went backwards! 900 < 1000",
-                  "CPUClock::getQPCTime100NSGetQPCTime100NS: WTF, clock went backwards! 800 < 900",
-                  "CPUClock::getQPCTimeMSGetQPCTimeMS: WTF, clock went backwards! 700 < 800",
-                  "CPUClock::sleepToNSTried to sleep for 20000 seconds, that can't be right! "
+                  "getQPCTimeNSGetQPCTimeNS: WTF, clock went backwards! 900 < 1000",
+                  "getQPCTime100NSGetQPCTime100NS: WTF, clock went backwards! 800 < 900",
+                  "getQPCTimeMSGetQPCTimeMS: WTF, clock went backwards! 700 < 800",
+                  "sleepToNSTried to sleep for 20000 seconds, that can't be right! "
                   "Triggering breakpoint."}));
     pubfunc::initPubfunc();
     const unsigned long shave = pubfunc::getOSVersion() == 8 ? 1 : 0;
@@ -131,6 +134,34 @@ TEST(CPUClock, BackwardsCheckIsPerThreadThenSleeps) {
     CPUClock::OSSleep(0);
     CPUClock::OSSleep(7);
     EXPECT_EQ(g_slept, (std::vector<unsigned long>{0, 7 - shave}));
+}
+
+
+// The stages, each with its own counter and window (5 or 20 seconds), on a clock
+// that wraps past 2^32 ms inside their windows: each starts on its first call; the
+// call at a window's end does not log, the next one does; a tick behind a window's
+// start (the clock went back) ends nothing. Then one step on a counter of the
+// test's: 615 frames in 20,001 ms, 30.7 a second, logged truncated.
+TEST(pubfunc, FrameRateWindows) {
+    pf::sys::setTickSource([] { return g_tick; });
+    std::remove("pubfunc_fps.log");
+    ASSERT_TRUE(VTQ::VTQLogger::Instance()->InitLog(W16("./pubfunc_fps.log")));
+    void (*const stages[])(const wstring16&) = {
+        pubfunc::updatePublishSendFPS, pubfunc::updatePublishCaptureFPS,
+        pubfunc::updateBeforeEncodeFPS, pubfunc::updateAfterEncodeFPS};
+    for (const unsigned elapsed : {0u, 5000u, 5001u, 20000u, 20001u, 10000u}) {
+        g_tick = 0xFFFFE000u + elapsed;
+        for (int i = 0; i < 4; ++i)
+            stages[i](wstring16(1, wchar16('a' + i)));
+    }
+    unsigned frames = 614, windowStart = 1000;
+    g_tick = 21001;
+    pf::sys::updateFps(frames, windowStart, W16("e"), 20000);
+    EXPECT_EQ(logLines("pubfunc_fps.log", "pubfunc::_updatePublishFPS  "),
+              (std::vector<std::string>{"c AVG_FPS : 0 FPS : 2", "d AVG_FPS : 0 FPS : 2",
+                                        "c AVG_FPS : 0 FPS : 1", "d AVG_FPS : 0 FPS : 1",
+                                        "a AVG_FPS : 0 FPS : 4", "b AVG_FPS : 0 FPS : 4",
+                                        "e AVG_FPS : 30 FPS : 615"}));
 }
 
 // A source without the query's entries (on Linux, no such file) gives -1 on every
