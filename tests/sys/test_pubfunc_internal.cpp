@@ -36,10 +36,11 @@ TEST(CKeyExchange, TableLookupsAndDescriptions) {
     };
     for (int row = 1; row <= pf::sys::kKeyCount; ++row) {
         const pf::sys::KeyEntry& key = kKeyTable[row - 1];
-        if (typed.count(row))
+        if (typed.count(row)) {
             EXPECT_EQ(Key(key.scanCode, key.name, key.virtualKey), typed.at(row)) << "row " << row;
-        else if (row <= 88 && (row < 69 || row > 73))
+        } else if (row <= 88 && (row < 69 || row > 73)) {
             EXPECT_EQ(key.scanCode, row < 69 ? row : row - 5) << "row " << row;
+        }
         int scan = -1;
         wstring16 name;
         EXPECT_TRUE(CKeyExchange::VK2DIK(key.virtualKey, scan)) << "row " << row;
