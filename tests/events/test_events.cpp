@@ -27,8 +27,6 @@
 #include <glib.h>
 #endif
 
-namespace {
-
 using Signal = xsignals::signal<void()>;
 
 // Two signals and two receivers that write their names into one log.
@@ -248,9 +246,9 @@ struct Func : ITimerFunc, ISingleTimerFunc {
         if (killOnTick) CWinTimer::KillTimer(id);
     }
 };
-CSingleTimer g_single;
+static CSingleTimer g_single;
 
-void CALLBACK forward(HWND, UINT, UINT_PTR id, DWORD) {
+static void CALLBACK forward(HWND, UINT, UINT_PTR id, DWORD) {
     g_single.OnTimer(id);
 }
 
@@ -321,24 +319,29 @@ void Tally::on(CSwitchEvent* e) {
     if (releaseAt && ev->number == 3) releaseAt->release();
 }
 
-// Eight workers post to one switch; a second switch, released with its events
-// still queued, releases each once and delivers none.
+// Eight workers post to one switch. Two more are released with events still queued,
+// one before the loop runs and one by its receiver at event 3: each releases every
+// event once and delivers none after its release.
 TEST(ThreadSwitch, WorkerEventsArriveOnceInOrderOnTheHomeThread) {
     constexpr int kWorkers = 8, kEach = 10000, kAll = kWorkers * kEach;
-    Tally tally(kAll), unheard(100);
+    Tally tally(kAll), unheard(10), mid(10);
     ISwitchThread* sw = getSwitchThread();
     ISwitchThread* early = getSwitchThread(); // released before its events are pumped
     ASSERT_NE(sw, nullptr);
+    mid.releaseAt = getSwitchThread();
     sw->eventSignal.connect(&tally, &Tally::on);
     early->eventSignal.connect(&unheard, &Tally::on);
+    mid.releaseAt->eventSignal.connect(&mid, &Tally::on);
     std::vector<std::thread> workers;
     for (int w = 0; w < kWorkers; ++w)
         workers.emplace_back([&, w] {
             for (int i = 0; i < kEach; ++i)
                 sw->postEvent(new Event(&tally, w * kEach + i, w, i));
         });
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 10; ++i) {
         early->postEvent(new Event(&unheard, i, 0, i));
+        mid.releaseAt->postEvent(new Event(&mid, i, 1, i));
+    }
     early->release();
     EXPECT_TRUE(pumpUntil([&] { return tally.total >= kAll; }, std::chrono::seconds(120)));
     for (auto& t : workers)
@@ -350,20 +353,7 @@ TEST(ThreadSwitch, WorkerEventsArriveOnceInOrderOnTheHomeThread) {
     EXPECT_EQ(tally.outOfOrder, 0);
     EXPECT_EQ(unheard.total, 0) << "delivered after release";
     EXPECT_EQ(Tally::notOnce(unheard.released), 0);
+    EXPECT_EQ(mid.total, 4) << "delivered after the switch was released by its receiver";
+    EXPECT_EQ(Tally::notOnce(mid.released), 0);
     sw->release();
 }
-
-// Released by a receiver in the middle of a delivery: every event is released
-// once, none after release is delivered.
-TEST(ThreadSwitch, ReleasedByItsReceiverReleasesEachOnce) {
-    Tally mid(10);
-    mid.releaseAt = getSwitchThread();
-    mid.releaseAt->eventSignal.connect(&mid, &Tally::on);
-    for (int i = 0; i < 10; ++i)
-        mid.releaseAt->postEvent(new Event(&mid, i, 1, i));
-    pumpUntil([] { return false; }, milliseconds(100));
-    EXPECT_EQ(mid.total, 4) << "delivered after the switch was released";
-    EXPECT_EQ(Tally::notOnce(mid.released), 0);
-}
-
-} // namespace

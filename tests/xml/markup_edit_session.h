@@ -1,5 +1,5 @@
-// A session of edits over one CMarkup, driven by bytes: the edit model test feeds it
-// random bytes, fuzz_markup_edit the fuzzer's. Each step reads three bytes (what to
+// A session of edits over one CMarkup, driven by bytes (fuzz_markup_edit feeds it the
+// fuzzer's; the edit table uses its checks alone). Each step reads three bytes (what to
 // do, then two that choose the arguments) and applies an edit, a cursor move or a
 // saved position. It then checks what every edit must keep:
 // - the index passes checkIndex, and the message is what the parse or the last

@@ -9,16 +9,14 @@
 
 #include <gtest/gtest.h>
 
-namespace {
 // The document with the cursor inside its root element.
-CMarkup into(const char* doc, int flags = 0) {
+static CMarkup into(const char* doc, int flags = 0) {
     CMarkup m(flags);
     m.SetDoc(W(doc));
     EXPECT_TRUE(m.FindElem());
     EXPECT_TRUE(m.IntoElem());
     return m;
 }
-} // namespace
 
 TEST(CMarkup, ConstructionAndStringArguments) {
     EXPECT_EQ(A(CMarkup().GetError()), "Empty document");
@@ -34,17 +32,16 @@ TEST(CMarkup, ConstructionAndStringArguments) {
 
 // A search goes on after the main element and fails where it is. An empty name
 // matches any element; a name followed by one of " =/[]" matches that name, and the
-// rest is not read. Inside an element without content there is no node and no main
-// element to take, and the searches must not wander off to what follows it. The
-// child level goes into and out of elements.
+// rest is not read. Names (and end tags) may ignore case. Inside an element without
+// content there is no node and no main element to take, and the searches must not
+// wander off to what follows it. The child level goes into and out of elements.
 TEST(CMarkupNavigate, ElementCursor) {
     CMarkup m = into("<r><b i='0'/><a i='1'/><ab i='2'/><a i='3'/></r>");
-    for (const char* expected : {"1", "3"}) {
-        EXPECT_TRUE(m.FindElem(W16("a")));
-        EXPECT_EQ(A(m.GetAttrib(W16("i"))), expected);
+    const std::pair<bool, const char*> searches[] = {{true, "1"}, {true, "3"}, {false, "3"}};
+    for (const auto& [found, i] : searches) {
+        EXPECT_EQ(m.FindElem(W16("a")), found) << i;
+        EXPECT_EQ(A(m.GetAttrib(W16("i"))), i) << found;
     }
-    EXPECT_FALSE(m.FindElem(W16("a")));
-    EXPECT_EQ(A(m.GetAttrib(W16("i"))), "3");
     for (const char* search : {"", "a/x", "a[1]", "a x", "a=", "a]"}) {
         m.ResetMainPos();
         EXPECT_TRUE(m.FindElem(W(search))) << search;
@@ -52,7 +49,7 @@ TEST(CMarkupNavigate, ElementCursor) {
     }
     m.ResetMainPos();
     EXPECT_FALSE(m.FindElem(W16("A")));
-    EXPECT_TRUE(into("<r><a/></r>", CMarkup::DF_IGNORE_CASE).FindElem(W16("A")));
+    EXPECT_TRUE(into("<R><a/></r>", CMarkup::DF_IGNORE_CASE).FindElem(W16("A")));
 
     CMarkup leaf = into("<e/><x/>t");
     EXPECT_EQ(leaf.FindNode(), 0);
@@ -63,7 +60,6 @@ TEST(CMarkupNavigate, ElementCursor) {
     CMarkup c(W16("<r><a><x>1</x><y>2</y></a><b/></r>"));
     EXPECT_FALSE(c.IntoElem()); // no main element
     EXPECT_TRUE(c.FindChildElem(W16("b")));
-    EXPECT_EQ(A(c.GetChildTagName()), "b");
     c.ResetChildPos();
     EXPECT_TRUE(c.FindChildElem());
     EXPECT_TRUE(c.IntoElem()); // the child becomes the main element
@@ -124,7 +120,6 @@ TEST(CMarkupNavigate, RawMarkupAndData) {
     ASSERT_TRUE(m.FindChildElem());
     EXPECT_EQ(m.GetSubDoc(), m.GetDoc());
     EXPECT_EQ(A(m.GetChildSubDoc()), "<c k='v'/>  ");
-    EXPECT_EQ(A(m.GetChildAttrib(W16("k"))), "v");
     ASSERT_TRUE(m.FindChildElem());
     EXPECT_EQ(A(m.GetChildSubDoc()), "<d/>"); // text follows
 

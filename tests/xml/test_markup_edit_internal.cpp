@@ -1,13 +1,11 @@
 // CMarkup editing: one table of edits with the exact text and cursor they leave
 // (rows grouped: elements, attributes, nodes and refusals, sub-documents, removal,
 // lone end tags, limits), each followed by EditSession's checks of the index, the
-// cursor and a comparison with a fresh parse; then 70,000 random steps that keep the
-// index (EditSession).
+// cursor and a comparison with a fresh parse. Random edit sessions over the same
+// checks are fuzz_markup_edit's.
 #include "xml/markup_edit_session.h"
 
 #include <gtest/gtest.h>
-
-#include <random>
 
 const std::string kLong(1020, 'n'); // its end tag fills a record's field
 const std::string kWide = "<a" + std::string(C::ElemPos::kMaxStartTagLen - 3, ' ') + "></a>";
@@ -89,23 +87,5 @@ TEST(MarkupEdit, ResultingDocuments) {
                       std::to_string(s.m.GetNodeType()),
                   cursor);
         EXPECT_EQ(s.check(), "");
-    }
-}
-
-// 70,000 steps (about 54,000 of them edits and saved positions, the rest cursor
-// moves) in sessions of 250 from three seed documents, every second one with dirty
-// arguments (each step of the others is compared with a reparse), every fifth
-// ignoring case.
-TEST(MarkupEdit, RandomEditsKeepTheIndex) {
-    const char* const seeds[] = {"", "<r>\r\n<a x='1'>t<!--c--></a>\r\n<b/>\r\n</r>",
-                                 "<?xml version=\"1.0\"?>\r\n<d><p>x<![CDATA[y]]>z</p><q/></d>"};
-    std::mt19937 random(1);
-    for (int s = 0; s < 280; ++s) {
-        EditSession session(W(seeds[s % 3]), s % 5 == 4 ? int(C::DF_IGNORE_CASE) : 0, s % 2);
-        for (int i = 0; i < 250; ++i) {
-            const uint8_t bytes[3] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
-            const uint8_t* p = bytes;
-            ASSERT_EQ(session.step(p, bytes + 3), "") << "session " << s << ", step " << i;
-        }
     }
 }
