@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct RGBScaleProbe {
@@ -139,11 +140,9 @@ TEST(RGBScale, EveryConversionMatchesReference) {
                 };
                 s.free(); // a change of formats alone would keep the context
                 run();
-                SwsContext* context = RGBScaleProbe::context(s);
-                unsigned char* first = out;
+                const auto kept = std::make_pair(RGBScaleProbe::context(s), out);
                 run();
-                EXPECT_EQ(RGBScaleProbe::context(s), context);
-                EXPECT_EQ(out, first);
+                EXPECT_EQ(std::make_pair(RGBScaleProbe::context(s), out), kept) << "context, frame";
                 const int w = to == kI420 ? dw / 2 : dw, h = to == kI420 ? dh / 2 : dh,
                           edge = scaled ? 3 : 0, quarter = dw * dh / 4;
                 const auto sample = [&](double x, double y) { // at an output position
