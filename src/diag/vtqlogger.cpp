@@ -207,10 +207,7 @@ bool LogFile::open(const wchar16* path) {
     if (!path) return false;
     if (!ensureFolder(folderPart(path))) return false;
     stream = pf::platform::openFile(u(path), "a+");
-    if (stream) {
-        std::fseek(stream, 0, SEEK_END);
-        if (std::ftell(stream) > kRotateAbove) rotate(path);
-    }
+    if (stream && pf::platform::fileSize(stream) > kRotateAbove) rotate(path);
     opened.store(stream != nullptr, std::memory_order_relaxed);
     return stream != nullptr;
 }

@@ -101,6 +101,11 @@ int createFolderChain(const unsigned short* path) {
     return isDirectory(path) ? 0 : kErrorAlreadyExists;
 }
 
+long long fileSize(FILE* file) {
+    if (fseeko(file, 0, SEEK_END) != 0) return -1;
+    return ftello(file);
+}
+
 bool removeFile(const unsigned short* path) {
     std::string name;
     return utf8(path, name) && unlink(name.c_str()) == 0;

@@ -67,6 +67,11 @@ int createFolderChain(const unsigned short* path) {
     return SHCreateDirectoryExW(nullptr, w(path), nullptr);
 }
 
+long long fileSize(FILE* file) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+    return _ftelli64(file);
+}
+
 bool removeFile(const unsigned short* path) {
     return DeleteFileW(w(path)) != FALSE;
 }

@@ -13,6 +13,7 @@
 #include "xml/markup_chars.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -53,7 +54,8 @@ wstring16 CMarkup::x_GetLastError() {
 // A file without a size (a pipe, a device that cannot seek) fails with the seek's
 // error, and so does a read that ends short of the size: with the system's error,
 // or as an input/output error when the file just ended early (it got shorter while
-// it was read).
+// it was read). The counts are ints: a file of 2 GiB or more is refused as too
+// large (EFBIG) rather than read in part.
 bool CMarkup::ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result, int* flags) {
     (void)flags;
     const auto failed = [result]() {
@@ -61,9 +63,13 @@ bool CMarkup::ReadTextFile(MCD_CSTR path, wstring16& text, wstring16* result, in
         return false;
     };
     FileCloser file{open(path, "rb")};
-    if (!file.f || std::fseek(file.f, 0, SEEK_END) != 0) return failed();
-    const long size = std::ftell(file.f);
+    if (!file.f) return failed();
+    const long long size = pf::platform::fileSize(file.f);
     if (size < 0 || std::fseek(file.f, 0, SEEK_SET) != 0) return failed();
+    if (size > INT_MAX) {
+        errno = EFBIG;
+        return failed();
+    }
     const int bytes = int(size);
     std::unique_ptr<char[]> buffer(new char[size_t(bytes) + 1]);
     if (bytes && std::fread(buffer.get(), 1, size_t(bytes), file.f) != size_t(bytes)) {

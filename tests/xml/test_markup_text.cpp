@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 // Text in, text out: escape rows take flags, unescape rows a length (-1: to the
@@ -112,8 +113,9 @@ TEST(CMarkupText, CharacterCodecAndFiles) {
 }
 
 // Each failure leaves the runtime's message for its error: a missing file, a folder,
-// and a file that yields less than its size (sysfs gives its attributes the size of a
-// page; Wine shows the host's files on drive Z:).
+// a file that yields less than its size (sysfs gives its attributes the size of a
+// page; Wine shows the host's files on drive Z:), and one past the int counts (sparse:
+// 4 GiB and 10 bytes, which a 32-bit size would take for 10).
 TEST(CMarkupText, FailedTransfersKeepTheDocument) {
 #if defined(_WIN32)
     const std::string root = "Z:";
@@ -122,7 +124,10 @@ TEST(CMarkupText, FailedTransfersKeepTheDocument) {
 #endif
     const std::pair<std::string, int> failures[] = {{"markup_no_such_folder/x.xml", ENOENT},
                                                     {".", root.empty() ? EISDIR : EACCES},
-                                                    {root + "/sys/devices/system/cpu/online", EIO}};
+                                                    {root + "/sys/devices/system/cpu/online", EIO},
+                                                    {"markup_4gib.xml", EFBIG}};
+    std::ofstream("markup_4gib.xml").close();
+    std::filesystem::resize_file("markup_4gib.xml", (1ull << 32) + 10);
     CMarkup m(W16("<r/>"));
     ASSERT_TRUE(m.FindElem());
     for (const auto& [path, error] : failures) {
@@ -132,6 +137,7 @@ TEST(CMarkupText, FailedTransfersKeepTheDocument) {
         EXPECT_EQ(A(m.GetTagName()), "r"); // the index and cursor too
         EXPECT_EQ(A(m.GetError()), std::strerror(error));
     }
+    std::filesystem::remove("markup_4gib.xml");
     EXPECT_FALSE(m.Save(W("markup_no_such_folder/x.xml")));
     EXPECT_EQ(A(m.GetError()), std::strerror(ENOENT));
 #if !defined(_WIN32)
