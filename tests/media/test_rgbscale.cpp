@@ -110,14 +110,13 @@ TEST(RGBScale, EveryConversionMatchesReference) {
     for (int from = 0; from <= kYuyv; ++from)
         for (int to = 0; to <= kI420; ++to)
             for (int k = 0; k < 4; ++k) {
-                const bool flip = k & 1, scaled = k & 2;
+                const bool flip = k & 1, scaled = k & 2; // k, traced: 1 flips, 2 scales
                 if ((flip && (from == kYuyv || to == kI420)) ||
                     (to == kI420 && from != kYuyv && from != S::RGB32))
                     continue;
                 const int dw = scaled ? kW / 2 : kW, dh = scaled ? kH * 3 / 4 : kH,
                           bytes = to == kI420 ? 2 : kLayouts[to].bytes; // I420's 1.5 fit in 2
-                SCOPED_TRACE(testing::Message() << "type " << from << " to " << to
-                                                << (flip ? " flipped" : "") << " into " << dw);
+                SCOPED_TRACE(testing::Message() << "type " << from << " to " << to << ", k " << k);
                 Bytes src = frame(from, flip), dst(dw * dh * bytes);
                 unsigned char* out = dst.data();
                 // Each set-up runs twice: unchanged sizes keep the context and the frame.
