@@ -22,7 +22,7 @@ FILE* openFileUnshared(const unsigned short* path, const char* mode);
 
 // The size in bytes of an open file, found by seeking to its end (the position stays
 // there); -1 with errno set when it cannot seek. Sizes past 4 GiB count in full on
-// every build, where the runtime's long would cut them to 32 bits.
+// both builds (the Windows runtime's ftell gives only their low 32 bits).
 long long fileSize(FILE* file);
 
 // The C runtime's message for an errno value, as wide text. Where the runtime
